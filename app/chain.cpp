@@ -1,0 +1,48 @@
+#include "app/chain.h"
+
+#include <string>
+
+namespace mvn {
+
+void AddOkLine(View& view, std::wstring_view text) {
+    view.AddLogLine(std::wstring(text));
+    view.ProcessPendingMessages();
+    view.Pause(kOkLinePauseMs);
+}
+
+namespace {
+
+void React(View& view, const Reaction& reaction) {
+    switch (reaction.follow) {
+        case Follow::Nothing:
+            return;
+        case Follow::OkLine:
+            AddOkLine(view, reaction.text);
+            return;
+        case Follow::LogLineAndPump:
+            view.AddLogLine(std::wstring(reaction.text));
+            view.ProcessPendingMessages();
+            return;
+        case Follow::EndFailed:
+            view.EndProcess(1);
+        case Follow::FinishSucceeded:
+            view.ProcessPendingMessages();
+            view.EndProcess(0);
+    }
+}
+
+}  // namespace
+
+void RunChain(std::span<const ChainStep> chain, StepContext& context) {
+    View& view = context.view;
+    view.ExpandLog();
+    view.ProcessPendingMessages();
+    for (const ChainStep& step : chain) {
+        if (!step.beforeLog.empty()) view.AddLogLine(std::wstring(step.beforeLog));
+        if (!step.beforeStatus.empty()) view.SetStatusText(std::wstring(step.beforeStatus));
+        const int result = step.run(context);
+        React(view, result == 0 ? step.onSuccess : step.onFailure);
+    }
+}
+
+}  // namespace mvn

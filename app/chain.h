@@ -1,0 +1,54 @@
+#pragma once
+// The step chain as data: what happens before each step and what follows its result.
+#include <span>
+#include <string_view>
+
+#include "app/run_state.h"
+#include "app/view.h"
+#include "platform/platform.h"
+
+namespace mvn {
+
+class InstallArchiver;
+
+struct StepContext {
+    RunState& state;
+    View& view;
+    Platform& platform;
+    InstallArchiver* archiver = nullptr;  // only the deliverable that archives has one
+};
+
+using StepFn = int (*)(StepContext&);
+
+enum class Follow {
+    Nothing,          // go on with the next step
+    OkLine,           // AddOkLine(text), then go on
+    LogLineAndPump,   // AddLogLine(text), ProcessPendingMessages, then go on
+    EndFailed,        // EndProcess(1)
+    FinishSucceeded,  // ProcessPendingMessages, then EndProcess(0)
+};
+
+struct Reaction {
+    Follow follow = Follow::Nothing;
+    std::wstring_view text;
+};
+
+struct ChainStep {
+    std::wstring_view name;          // for tests and diagnostics only
+    std::wstring_view beforeLog;     // AddLogLine before the step, when not empty
+    std::wstring_view beforeStatus;  // SetStatusText before the step, when not empty
+    StepFn run = nullptr;
+    Reaction onSuccess;
+    Reaction onFailure{Follow::EndFailed, {}};
+};
+
+// AddLogLine, ProcessPendingMessages, then the pause that lets the user read each success.
+void AddOkLine(View& view, std::wstring_view text);
+
+// Verarbeite: ExpandLog, ProcessPendingMessages, then every step in order. Errors raised by a step
+// are not caught here.
+void RunChain(std::span<const ChainStep> chain, StepContext& context);
+
+inline constexpr unsigned kOkLinePauseMs = 500;
+
+}  // namespace mvn

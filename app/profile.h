@@ -1,0 +1,21 @@
+#pragma once
+// What sets the two deliverables apart, chosen in each program's entry point.
+#include <span>
+
+#include "app/chain.h"
+#include "app/window_layout.h"
+
+namespace mvn {
+
+struct Profile {
+    WindowLayout layout;
+    bool takesCommandLine = false;  // the installation directory comes from the command line
+    // Runs when the window is about to be shown for the first time; may end the process.
+    void (*showTimeCheck)(StepContext&) = nullptr;
+    std::span<const ChainStep> chain;
+};
+
+const Profile& ProfileP2_10();
+const Profile& Profile10();
+
+}  // namespace mvn

@@ -1,0 +1,24 @@
+#pragma once
+// The state that every step of a run reads and fills. Paths are kept in UTF-16 from the Win32 call
+// inward: an 8-bit copy would turn characters outside the ANSI code page into "?" and make the later
+// steps miss files that exist.
+#include <string>
+
+namespace mvn {
+
+struct RunState {
+    std::wstring CommonAppDataDir;
+    std::wstring IniDir;
+    std::wstring DataDir;
+    std::wstring InstallDir;
+    std::wstring BaseDir;
+    std::wstring FormsDir;
+    std::wstring NkkDir;
+    std::wstring MainIniPath;
+    std::wstring CmdLineDir;
+    int SavedClientHeight = 0;
+    std::wstring InstalledVersion;
+    bool Has001Dir = false;
+};
+
+}  // namespace mvn

@@ -1,0 +1,41 @@
+#pragma once
+// The main window object's logic: run state, start-up handlers and the handlers of the two buttons.
+// It knows the window only through View, so it runs natively against fakes.
+#include <string_view>
+
+#include "app/chain.h"
+#include "app/profile.h"
+#include "app/run_state.h"
+
+namespace mvn {
+
+class WindowEvents {
+public:
+    virtual ~WindowEvents() = default;
+    virtual void FormShow() = 0;
+    virtual void BtWeiterClick() = 0;
+    virtual void BtAbbruchClick() = 0;
+};
+
+class Updater final : public WindowEvents {
+public:
+    Updater(const Profile& profile, View& view, Platform& platform, InstallArchiver* archiver = nullptr);
+
+    // commandLine is the whole command line, program name included, as Windows passes it.
+    void FormCreate(std::wstring_view commandLine);
+    void FormShow() override;
+    // Runs the chain. A click that arrives while a run is in progress is ignored.
+    void BtWeiterClick() override;
+    void BtAbbruchClick() override;
+
+    const RunState& state() const { return state_; }
+    bool running() const { return running_; }
+
+private:
+    const Profile& profile_;
+    RunState state_;
+    StepContext context_;
+    bool running_ = false;
+};
+
+}  // namespace mvn

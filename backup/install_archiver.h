@@ -1,0 +1,18 @@
+#pragma once
+// Writes the archive of an installation directory and proves it by reading it back. The archive step
+// deletes nothing unless this reports success.
+#include <string>
+
+namespace mvn {
+
+class InstallArchiver {
+public:
+    virtual ~InstallArchiver() = default;
+    // Creates (replaces) archivePath, adds every file below installDir in walk order except the
+    // file equal to ownModulePath, closes it and verifies it. False on any failure; an incomplete
+    // archive may be left at archivePath.
+    virtual bool WriteVerifiedArchive(const std::wstring& archivePath, const std::wstring& installDir,
+                                      const std::wstring& ownModulePath) = 0;
+};
+
+}  // namespace mvn

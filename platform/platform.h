@@ -1,0 +1,64 @@
+#pragma once
+// The Windows operations the steps need, as one small port. platform/win32_platform_win.cpp
+// implements it over Win32; native tests use a fake. No <windows.h> here.
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace mvn {
+
+// The four 16-bit halves of the product version words of a file's fixed version information.
+using ProductVersion = std::array<std::uint16_t, 4>;
+
+struct RegistryString {
+    bool keyOpened = false;
+    std::wstring value;  // empty when the value is missing or not a string
+};
+
+struct DateTimeTexts {
+    std::wstring date;  // short date of the user's regional settings
+    std::wstring time;  // long time of the user's regional settings
+};
+
+class Platform {
+public:
+    virtual ~Platform() = default;
+
+    // Files and folders.
+    virtual bool FileExists(const std::wstring& path) = 0;  // true for files only
+    virtual bool DirectoryExists(const std::wstring& path) = 0;
+    virtual bool CreateSingleDirectory(const std::wstring& path) = 0;  // CreateDirectoryW, one level
+    // Copies with CopyFileExW and flags 0, so an existing target is replaced.
+    virtual bool CopyFileReplacing(const std::wstring& from, const std::wstring& to) = 0;
+
+    // Private-profile (INI) files. A missing file, section or key reads as empty.
+    virtual std::wstring ReadIniString(const std::wstring& file, const std::wstring& section,
+                                       const std::wstring& key) = 0;
+    virtual bool WriteIniString(const std::wstring& file, const std::wstring& section, const std::wstring& key,
+                                const std::wstring& value) = 0;
+    virtual void FlushIni(const std::wstring& file) = 0;
+
+    // A string value below HKEY_LOCAL_MACHINE, opened read-only; use64BitView adds KEY_WOW64_64KEY.
+    virtual RegistryString ReadMachineString(const std::wstring& key, const std::wstring& value,
+                                             bool use64BitView) = 0;
+    // Raises StepError("IsWow64: bad process handle") when IsWow64Process fails.
+    virtual bool IsWow64() = 0;
+    // The Shell Folders value of that name in the 32-bit view; raises StepError for a non-string type.
+    virtual std::wstring GetFileFolderPathFromRegistry(const std::wstring& valueName) = 0;
+    virtual std::wstring GetShellFolder(int csidl) = 0;
+    virtual std::optional<ProductVersion> ReadProductVersion(const std::wstring& path) = 0;
+
+    // Shell operations.
+    virtual int CopyFolder(const std::wstring& sourceFolder, const std::wstring& targetFolder) = 0;
+    virtual bool DeleteFiles(const std::wstring& pattern) = 0;
+
+    virtual std::wstring TempPath() = 0;
+    virtual std::wstring ModuleFileName() = 0;
+    // Reads the local clock once and formats that one reading with the user's current settings.
+    virtual DateTimeTexts CurrentDateTimeTexts() = 0;
+};
+
+inline constexpr int kCsidlLocalAppData = 0x1C;
+
+}  // namespace mvn
