@@ -25,9 +25,11 @@ void React(View& view, const Reaction& reaction) {
             return;
         case Follow::EndFailed:
             view.EndProcess(1);
+            return;
         case Follow::FinishSucceeded:
             view.ProcessPendingMessages();
             view.EndProcess(0);
+            return;
     }
 }
 

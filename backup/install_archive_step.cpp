@@ -1,0 +1,69 @@
+#include "backup/install_archive_step.h"
+
+#include <exception>
+
+#include "backup/install_archiver.h"
+
+namespace mvn {
+namespace {
+
+bool IsDriveSpec(const std::wstring& dir) {
+    const bool letter = dir.size() >= 2 && ((dir[0] >= L'A' && dir[0] <= L'Z') || (dir[0] >= L'a' && dir[0] <= L'z'));
+    return letter && dir[1] == L':' && (dir.size() == 2 || (dir.size() == 3 && dir[2] == L'\\'));
+}
+
+bool IsShareRoot(const std::wstring& dir) {
+    if (dir.size() < 2 || dir[0] != L'\\' || dir[1] != L'\\') return false;
+    std::wstring rest = dir.substr(2);
+    while (!rest.empty() && rest.back() == L'\\') rest.pop_back();
+    // \\server, \\server\share: nothing below the share.
+    const std::size_t first = rest.find(L'\\');
+    return first == std::wstring::npos || rest.find(L'\\', first + 1) == std::wstring::npos;
+}
+
+// The part of the step that may fail. Its order is what keeps the user's files safe: the
+// directory is touched only after the archive has been proven, and a start INI that could not be
+// saved keeps the directory as it is.
+int ArchiveAndEmpty(StepContext& context, const std::wstring& tempDir) {
+    const std::wstring& dir = context.state.CmdLineDir;
+    if (IsRefusedInstallDir(dir) || tempDir.empty() || context.archiver == nullptr) return 1;
+    Platform& platform = context.platform;
+    const std::wstring archive = tempDir + L"mvnaltinst.zip";
+    if (!context.archiver->WriteVerifiedArchive(archive, dir, platform.ModuleFileName())) return 1;
+
+    const std::wstring startIni = dir + L"\\MorvaneStart.ini";
+    const std::wstring savedStartIni = tempDir + L"MorvaneStart.ini";
+    const bool hasStartIni = platform.FileExists(startIni);
+    if (hasStartIni && !platform.CopyFileReplacing(startIni, savedStartIni)) return 1;
+
+    platform.DeleteFiles(dir + L"\\*.*");
+
+    int result = 0;
+    if (hasStartIni && !platform.CopyFileReplacing(savedStartIni, startIni)) result = 1;
+    if (!platform.CopyFileReplacing(archive, dir + L"\\mvnaltinst.zip")) result = 1;
+    return result;
+}
+
+}  // namespace
+
+bool IsRefusedInstallDir(const std::wstring& dir) {
+    return dir.empty() || dir == L"\\" || IsDriveSpec(dir) || IsShareRoot(dir);
+}
+
+int SaveMVNInst(StepContext& context) {
+    View& view = context.view;
+    view.SetWaitCursor();
+    view.ProcessPendingMessages();
+    const std::wstring tempDir = context.platform.TempPath();
+    int result = 1;
+    try {
+        result = ArchiveAndEmpty(context, tempDir);
+    } catch (const std::exception&) {
+        result = 1;
+    }
+    view.RestoreCursor();
+    view.ProcessPendingMessages();
+    return result;
+}
+
+}  // namespace mvn

@@ -1,0 +1,16 @@
+#pragma once
+// Packs the old installation directory into "mvnaltinst.zip", empties the directory and leaves the
+// archive and the start INI in it. Nothing is deleted unless the archive has been read back intact.
+#include <string>
+
+#include "app/chain.h"
+
+namespace mvn {
+
+// 0 when the archive was written and proven and the directory holds it again; 1 otherwise.
+int SaveMVNInst(StepContext& context);
+
+// Empty paths and the roots of drives and shares are never archived and emptied.
+bool IsRefusedInstallDir(const std::wstring& dir);
+
+}  // namespace mvn

@@ -1,0 +1,118 @@
+#include "backup/install_archive_step.h"
+
+#include <gtest/gtest.h>
+
+#include "backup/install_archiver.h"
+#include "fakes.h"
+
+namespace mvn {
+namespace {
+
+using testing::FakePlatform;
+using testing::FakeView;
+
+class FakeArchiver final : public InstallArchiver {
+public:
+    explicit FakeArchiver(FakePlatform& p) : platform_(p) {}
+    bool succeeds = true;
+    std::vector<std::wstring> calls;
+    bool WriteVerifiedArchive(const std::wstring& archive, const std::wstring& dir, const std::wstring& own) override {
+        calls.push_back(archive + L"|" + dir + L"|" + own);
+        platform_.AddFile(archive, "PK");
+        return succeeds;
+    }
+
+private:
+    FakePlatform& platform_;
+};
+
+const std::wstring kDir = L"D:\\Apps\\Ostrana\\Morvane";
+const std::wstring kTemp = L"C:\\Users\\lehrer\\AppData\\Local\\Temp\\";
+
+struct Fixture {
+    FakeView view;
+    FakePlatform platform;
+    FakeArchiver archiver{platform};
+    RunState state;
+    StepContext context{state, view, platform, &archiver};
+    Fixture() {
+        state.CmdLineDir = kDir;
+        platform.AddFile(kDir + L"\\Morvane9.EXE");
+        platform.AddFile(kDir + L"\\Sub\\a.txt");
+    }
+    bool Deleted() const {
+        return std::any_of(platform.calls.begin(), platform.calls.end(), [](auto& c) { return c.starts_with(L"delete:"); });
+    }
+};
+
+TEST(SaveMVNInst, ArchivesEmptiesAndPutsBackStartIniAndArchive) {
+    Fixture f;
+    f.platform.AddFile(kDir + L"\\MorvaneStart.ini", "[Setup]");
+    EXPECT_EQ(SaveMVNInst(f.context), 0);
+    EXPECT_EQ(f.archiver.calls,
+              std::vector<std::wstring>{kTemp + L"mvnaltinst.zip|" + kDir + L"|C:\\Downloads\\MVNUpdaterP2_10.exe"});
+    EXPECT_TRUE(f.platform.HasFile(kDir + L"\\MorvaneStart.ini"));
+    EXPECT_TRUE(f.platform.HasFile(kDir + L"\\mvnaltinst.zip"));
+    EXPECT_FALSE(f.platform.HasFile(kDir + L"\\Morvane9.EXE"));
+    EXPECT_FALSE(f.platform.HasFile(kDir + L"\\Sub\\a.txt"));
+    EXPECT_TRUE(f.platform.HasFile(kTemp + L"MorvaneStart.ini")) << "the saved copy stays in the temporary folder";
+    EXPECT_EQ(f.view.events, (std::vector<std::wstring>{L"wait-cursor", L"pump", L"restore-cursor", L"pump"}));
+}
+
+TEST(SaveMVNInst, WithoutStartIniNoneIsSavedOrRestoredEvenWithAStaleCopyInTemp) {
+    Fixture f;
+    f.platform.AddFile(kTemp + L"MorvaneStart.ini", "stale");
+    EXPECT_EQ(SaveMVNInst(f.context), 0);
+    EXPECT_FALSE(f.platform.HasFile(kDir + L"\\MorvaneStart.ini"));
+    EXPECT_TRUE(f.platform.HasFile(kDir + L"\\mvnaltinst.zip"));
+}
+
+TEST(SaveMVNInst, NothingIsDeletedUnlessTheArchiveIsProvenAndTheStartIniSaved) {
+    struct Case {
+        const char* name;
+        void (*setup)(Fixture&);
+    } cases[] = {
+        {"archive failed or did not verify", [](Fixture& f) { f.archiver.succeeds = false; }},
+        {"start INI cannot be saved",
+         [](Fixture& f) {
+             f.platform.AddFile(kDir + L"\\MorvaneStart.ini");
+             f.platform.unwritableFiles.insert(testing::PathKey(kTemp + L"MorvaneStart.ini"));
+         }},
+        {"no temporary folder", [](Fixture& f) { f.platform.tempPath.clear(); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Fixture f;
+        c.setup(f);
+        EXPECT_EQ(SaveMVNInst(f.context), 1);
+        EXPECT_FALSE(f.Deleted());
+        EXPECT_TRUE(f.platform.HasFile(kDir + L"\\Morvane9.EXE"));
+        EXPECT_EQ(f.view.events.back(), L"pump") << "the cursor is restored on every path";
+    }
+}
+
+TEST(SaveMVNInst, AnEmptiedDirectoryWithoutItsArchiveOrStartIniIsAFailure) {
+    for (const std::wstring& target : {kDir + L"\\mvnaltinst.zip", kDir + L"\\MorvaneStart.ini"}) {
+        Fixture f;
+        f.platform.AddFile(kDir + L"\\MorvaneStart.ini");
+        f.platform.unwritableFiles.insert(testing::PathKey(target));
+        EXPECT_EQ(SaveMVNInst(f.context), 1);
+        EXPECT_TRUE(f.Deleted());
+    }
+}
+
+TEST(SaveMVNInst, RefusesEmptyPathsAndRoots) {
+    for (const wchar_t* dir : {L"", L"C:", L"c:\\", L"\\", L"\\\\server\\share", L"\\\\server\\share\\", L"\\\\server"}) {
+        Fixture f;
+        f.state.CmdLineDir = dir;
+        EXPECT_EQ(SaveMVNInst(f.context), 1);
+        EXPECT_TRUE(f.archiver.calls.empty());
+        EXPECT_FALSE(f.Deleted());
+    }
+    for (const wchar_t* dir : {L"C:\\Morvane", L"\\\\server\\share\\Morvane", L"Morvane"}) {
+        EXPECT_FALSE(IsRefusedInstallDir(dir));
+    }
+}
+
+}  // namespace
+}  // namespace mvn
