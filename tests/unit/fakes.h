@@ -11,6 +11,7 @@
 #include "app/chain.h"
 #include "app/step_error.h"
 #include "app/view.h"
+#include "backup/install_archiver.h"
 #include "platform/platform.h"
 
 namespace mvn::testing {
@@ -190,6 +191,21 @@ private:
             dirs.insert(key.substr(0, slash));
         }
     }
+};
+
+class FakeArchiver final : public InstallArchiver {
+public:
+    explicit FakeArchiver(FakePlatform& p) : platform_(p) {}
+    bool succeeds = true;
+    std::vector<std::wstring> calls;
+    bool WriteVerifiedArchive(const std::wstring& archive, const std::wstring& dir, const std::wstring& own) override {
+        calls.push_back(archive + L"|" + dir + L"|" + own);
+        platform_.AddFile(archive, "PK");
+        return succeeds;
+    }
+
+private:
+    FakePlatform& platform_;
 };
 
 }  // namespace mvn::testing

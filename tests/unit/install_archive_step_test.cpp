@@ -2,29 +2,15 @@
 
 #include <gtest/gtest.h>
 
-#include "backup/install_archiver.h"
 #include "fakes.h"
 
 namespace mvn {
 namespace {
 
 using testing::FakePlatform;
+using testing::FakeArchiver;
 using testing::FakeView;
 
-class FakeArchiver final : public InstallArchiver {
-public:
-    explicit FakeArchiver(FakePlatform& p) : platform_(p) {}
-    bool succeeds = true;
-    std::vector<std::wstring> calls;
-    bool WriteVerifiedArchive(const std::wstring& archive, const std::wstring& dir, const std::wstring& own) override {
-        calls.push_back(archive + L"|" + dir + L"|" + own);
-        platform_.AddFile(archive, "PK");
-        return succeeds;
-    }
-
-private:
-    FakePlatform& platform_;
-};
 
 const std::wstring kDir = L"D:\\Apps\\Ostrana\\Morvane";
 const std::wstring kTemp = L"C:\\Users\\lehrer\\AppData\\Local\\Temp\\";
