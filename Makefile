@@ -41,7 +41,7 @@ demo: deps build-win32
 
 bench: deps
 	@cmake --preset native-release >/dev/null
-	@cmake --build --preset native-release --target mvnzip
+	@cmake --build --preset native-release --target mvnzip deflate_limit
 	@./tools/bench/run.sh
 
 format:

@@ -10,10 +10,10 @@ constexpr std::size_t kControlCountAt = 4;  // the cdit field: after style and e
 DialogTemplate::DialogTemplate(DWORD style, DWORD extendedStyle, std::wstring_view caption) {
     AddDword(style);
     AddDword(extendedStyle);
-    AddWord(0);                        // cdit, counted up by AddControl
+    AddWord(0);                              // cdit, counted up by AddControl
     for (int i = 0; i < 4; ++i) AddWord(0);  // x, y, cx, cy
-    AddWord(0);                        // no menu
-    AddWord(0);                        // the predefined dialog class
+    AddWord(0);                              // no menu
+    AddWord(0);                              // the predefined dialog class
     AddString(caption);
 }
 

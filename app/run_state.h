@@ -1,7 +1,8 @@
 #pragma once
 // The state that every step of a run reads and fills. Paths are kept in UTF-16 from the Win32 call
 // inward: an 8-bit copy would turn characters outside the ANSI code page into "?" and make the later
-// steps miss files that exist.
+// steps miss files that exist. The compact window's client height lives with the window, the only
+// code that reads or writes it.
 #include <string>
 
 namespace mvn {
@@ -16,7 +17,6 @@ struct RunState {
     std::wstring NkkDir;
     std::wstring MainIniPath;
     std::wstring CmdLineDir;
-    int SavedClientHeight = 0;
     std::wstring InstalledVersion;
     bool Has001Dir = false;
 };

@@ -149,13 +149,13 @@ class Prefix:
 
     def _marker_text(self) -> str:
         wine_version = subprocess.run(["wine", "--version"], capture_output=True, text=True).stdout.strip()
-        return hashlib.sha256((wine_version + BASE_REGISTRY).encode()).hexdigest()
+        return hashlib.sha256((wine_version + BASE_REGISTRY + "pristine list 1").encode()).hexdigest()
 
     def ensure(self) -> None:
         """Creates the prefix unless a complete one made with the same settings is there."""
         self.logs.mkdir(parents=True, exist_ok=True)
         wanted = self._marker_text()
-        valid = (self.marker.is_file() and self.marker.read_text() == wanted
+        valid = (self.marker.is_file() and self.marker.read_text() == wanted and self.pristine_list.is_file()
                  and (self.path / "system.reg").is_file() and (self.path / "drive_c" / "windows").is_dir())
         if not valid:
             self.kill_server()
@@ -167,7 +167,25 @@ class Prefix:
         self.wine(["wineserver", "-p"], timeout=30, wine=False, check=False)
         if not valid:
             self.reg_import(BASE_REGISTRY)
+            self.pristine_list.write_text(json.dumps(sorted(self.user_entries())))
             self.marker.write_text(wanted)
+        self.pristine = frozenset(json.loads(self.pristine_list.read_text()))
+
+    @property
+    def pristine_list(self) -> Path:
+        return self.path / ".e2e-pristine.json"
+
+    def user_entries(self, enter=lambda rel: True) -> list[str]:
+        """Every file and folder of drive C: outside C:\\windows, as relative paths, without
+        following links; only folders for which enter(rel) holds are walked into."""
+        found = []
+        for top, dirs, files in os.walk(self.drive_c):
+            rel_top = os.path.relpath(top, self.drive_c)
+            rel = {n: n if rel_top == "." else f"{rel_top}/{n}" for n in dirs + files}
+            found += rel.values()
+            dirs[:] = [d for d in dirs if rel[d] != "windows" and enter(rel[d])
+                       and not os.path.islink(os.path.join(top, d))]
+        return found
 
     def kill_server(self) -> None:
         if self.path.is_dir():
@@ -337,10 +355,6 @@ class Environment:
             display = self.xvfb.start()
         self.display = display
         self.prefix = Prefix(work_dir / "prefix", display)
-        self._roots_file = work_dir / "laid-out.txt"
-        self._roots: set[Path] = set()
-        if self._roots_file.is_file():
-            self._roots = {Path(line) for line in self._roots_file.read_text(encoding="utf-8").splitlines() if line}
         self._registry_dirty = True
         try:
             self.prefix.ensure()
@@ -437,20 +451,8 @@ class Environment:
     def path(self, windows_path: str) -> Path:
         return self.prefix.unix(windows_path)
 
-    def _track(self, p: Path) -> None:
-        """Remembers the topmost folder (or the file) that creating p adds, for the next reset."""
-        for candidate in reversed([p, *p.parents]):
-            if not candidate.exists():
-                if self.prefix.drive_c in candidate.parents and candidate not in self._roots:
-                    self._roots.add(candidate)
-                    # Kept on disk too, so that the next run removes what an interrupted one left.
-                    with open(self._roots_file, "a", encoding="utf-8") as f:
-                        f.write(str(candidate) + "\n")
-                return
-
     def write_file(self, windows_path: str, data: bytes | str) -> Path:
         p = self.path(windows_path)
-        self._track(p)
         p.parent.mkdir(parents=True, exist_ok=True)
         p.write_bytes(data.encode() if isinstance(data, str) else data)
         return p
@@ -460,7 +462,6 @@ class Environment:
 
     def mkdir(self, windows_path: str) -> Path:
         p = self.path(windows_path)
-        self._track(p)
         p.mkdir(parents=True, exist_ok=True)
         return p
 
@@ -498,14 +499,17 @@ class Environment:
         self.registry(SHELL_FOLDERS_KEY, {"Common AppData": value}, view=32)
 
     def reset(self) -> None:
-        """Removes what earlier cases laid out and restores the registry values they changed."""
-        for root in sorted(self._roots):
-            if root.is_dir() and not root.is_symlink():
-                shutil.rmtree(root, ignore_errors=True)
-            else:
-                root.unlink(missing_ok=True)
-        self._roots.clear()
-        self._roots_file.write_text("", encoding="utf-8")
+        """Removes every file and folder outside C:\\windows that the fresh prefix did not have,
+        whoever made it (a case, a program, an interrupted earlier run), and restores the registry
+        values that cases changed."""
+        pristine = self.prefix.pristine
+        for rel in self.prefix.user_entries(enter=lambda rel: rel in pristine):
+            if rel not in pristine:
+                p = self.prefix.drive_c / rel
+                if p.is_dir() and not p.is_symlink():
+                    shutil.rmtree(p, ignore_errors=True)
+                else:
+                    p.unlink(missing_ok=True)
         temp = self.prefix.temp_dir
         shutil.rmtree(temp, ignore_errors=True)
         temp.mkdir(parents=True, exist_ok=True)
@@ -518,20 +522,25 @@ class Environment:
 
     def capture(self, rect: list[int], png: Path | None = None) -> tuple[int, int, bytes]:
         """The screen inside rect [left, top, width, height] as (width, height, RGB bytes); also
-        saved as PNG when png is given. Grabs the X root window: PrintWindow paints nothing across
-        processes under Wine."""
-        left, top, width, height = rect
-        left, top = max(left, 0), max(top, 0)
-        width, height = min(width, SCREEN[0] - left), min(height, SCREEN[1] - top)
-        crop = f"{width}x{height}+{left}+{top}"
+        saved as PNG when png is given. Grabs the whole X root window and crops it here: PrintWindow
+        paints nothing across processes under Wine, and import's own cropping may read a child
+        window's drawable, which comes back black."""
+        left, top = max(rect[0], 0), max(rect[1], 0)
         with tempfile.TemporaryDirectory() as tmp:
-            ppm = Path(tmp) / "shot.ppm"
-            cmd = ["import", "-display", self.display, "-window", "root", "-crop", crop, "+repage", "-depth", "8"]
-            subprocess.run(cmd + [str(ppm)], check=True, stdin=subprocess.DEVNULL, capture_output=True, timeout=30)
+            shot = Path(tmp) / "screen.ppm"
+            subprocess.run(["import", "-display", self.display, "-window", "root", "-depth", "8", str(shot)],
+                           check=True, stdin=subprocess.DEVNULL, capture_output=True, timeout=30)
+            full_width, full_height, pixels = read_ppm(shot.read_bytes())
+            width = max(0, min(rect[2], full_width - left))
+            height = max(0, min(rect[3], full_height - top))
+            rgb = b"".join(pixels[((top + y) * full_width + left) * 3:((top + y) * full_width + left + width) * 3]
+                           for y in range(height))
             if png:
                 png.parent.mkdir(parents=True, exist_ok=True)
-                subprocess.run(["convert", str(ppm), str(png)], check=True, capture_output=True, timeout=30)
-            return read_ppm(ppm.read_bytes())
+                cropped = Path(tmp) / "cropped.ppm"
+                cropped.write_bytes(b"P6\n%d %d\n255\n" % (width, height) + rgb)
+                subprocess.run(["convert", str(cropped), str(png)], check=True, capture_output=True, timeout=30)
+            return width, height, rgb
 
 
 def read_ppm(data: bytes) -> tuple[int, int, bytes]:

@@ -1,0 +1,55 @@
+#include "backup/zip/zip_install_archiver.h"
+
+#include <exception>
+
+#include "backup/zip/install_walk.h"
+#include "backup/zip/utf8.h"
+#include "backup/zip/zip_verify.h"
+#include "backup/zip/zip_writer.h"
+
+namespace mvn {
+
+bool ZipInstallArchiver::WriteVerifiedArchive(const std::wstring& archivePath, const std::wstring& installDir,
+                                              const std::wstring& ownModulePath) {
+    return WriteArchive(archivePath, installDir, ownModulePath) && VerifyArchive(archivePath);
+}
+
+bool ZipInstallArchiver::WriteArchive(const std::wstring& archivePath, const std::wstring& installDir,
+                                      const std::wstring& ownModulePath) {
+    lastError_.clear();
+    try {
+        // The sink must be gone before the archive is read back: it holds the file unshared.
+        const std::unique_ptr<Sink> sink = files_.CreateArchive(archivePath);
+        if (!sink) {
+            lastError_ = "cannot create " + zip::ToUtf8(archivePath);
+            return false;
+        }
+        ZipWriter writer(*sink);
+        DoZip(files_, writer, installDir, ownModulePath);
+        writer.Close();
+        return true;
+    } catch (const std::exception& e) {
+        // Not only ZipError: running out of memory must not let the directory be emptied either.
+        lastError_ = e.what();
+        return false;
+    }
+}
+
+bool ZipInstallArchiver::VerifyArchive(const std::wstring& archivePath) {
+    lastError_.clear();
+    try {
+        const std::unique_ptr<RandomAccessSource> archive = files_.OpenArchive(archivePath);
+        if (!archive) {
+            lastError_ = "cannot open " + zip::ToUtf8(archivePath) + " for reading back";
+            return false;
+        }
+        const ZipVerifyResult result = ZipVerify(*archive);
+        if (!result.ok) lastError_ = "archive check failed: " + result.problem;
+        return result.ok;
+    } catch (const std::exception& e) {
+        lastError_ = e.what();
+        return false;
+    }
+}
+
+}  // namespace mvn

@@ -1,0 +1,31 @@
+#pragma once
+// The installation archive of the archive step: the walk into a fresh ZIP file, then the read-back
+// proof, since the directory is emptied only when this succeeds.
+#include <string>
+
+#include "backup/install_archiver.h"
+#include "backup/zip/archive_files.h"
+
+namespace mvn {
+
+class ZipInstallArchiver final : public InstallArchiver {
+  public:
+    explicit ZipInstallArchiver(ArchiveFiles& files) : files_(files) {}
+
+    bool WriteVerifiedArchive(const std::wstring& archivePath, const std::wstring& installDir,
+                              const std::wstring& ownModulePath) override;
+
+    // The two halves of WriteVerifiedArchive, for the native tool that times them apart.
+    bool WriteArchive(const std::wstring& archivePath, const std::wstring& installDir,
+                      const std::wstring& ownModulePath);
+    bool VerifyArchive(const std::wstring& archivePath);
+
+    // Why the last call failed, for diagnostics; UTF-8.
+    const std::string& LastError() const { return lastError_; }
+
+  private:
+    ArchiveFiles& files_;
+    std::string lastError_;
+};
+
+}  // namespace mvn

@@ -1,0 +1,92 @@
+#!/usr/bin/env bash
+# make bench: times mvnzip (the archive step's walk, writer and read-back natively) against Info-ZIP
+# zip -6 and against the limit, bare zlib raw deflate with the same parameters over the same bytes,
+# with alternating repetitions over one page-cached corpus; then the peak memory of mvnzip on a 1 GiB
+# file. Needs build/native-release with the targets mvnzip and deflate_limit.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/../.." && pwd)
+bin=$root/build/native-release
+work=$root/build/bench
+rounds=${ROUNDS:-3}
+mkdir -p "$work/out"
+
+echo "Corpus: $work/corpus (generated once, deterministic)"
+python3 "$root/tools/bench/make_corpus.py" "$work/corpus"
+input_bytes=$(find "$work/corpus/Morvane" -type f -printf '%s\n' | awk '{s += $1} END {print s}')
+files=$(find "$work/corpus/Morvane" -type f | wc -l)
+tar -C "$work/corpus" -cf - Morvane | cat >/dev/null  # into the page cache
+
+# Runs a command, prints "seconds peak_kib"; fails when the command fails. GNU time when there is one;
+# otherwise Python samples the child's VmHWM (its own rusage would count the interpreter's pages that
+# a forked child holds until exec).
+measure() {
+  if [ -x /usr/bin/time ]; then
+    local out
+    out=$(mktemp)
+    /usr/bin/time -f '%e %M' -o "$out" "$@" >/dev/null || { echo "failed: $*" >&2; rm -f "$out"; return 1; }
+    tail -n 1 "$out"
+    rm -f "$out"
+    return
+  fi
+  python3 - "$@" <<'PY'
+import subprocess, sys, time
+start = time.perf_counter()
+child = subprocess.Popen(sys.argv[1:], stdout=subprocess.DEVNULL)
+peak = 0
+while child.poll() is None:
+    try:
+        with open("/proc/%d/status" % child.pid) as status:
+            peak = max([peak] + [int(l.split()[1]) for l in status if l.startswith("VmHWM:")])
+    except (OSError, ValueError):
+        pass
+    time.sleep(0.01)
+elapsed = time.perf_counter() - start
+if child.returncode != 0:
+    sys.exit("failed (%d): %s" % (child.returncode, " ".join(sys.argv[1:])))
+print("%.3f %d" % (elapsed, peak))
+PY
+}
+
+names=(limit mvnzip mvnzip-write zip-6)
+run_one() {
+  case $1 in
+    limit) measure "$bin/deflate_limit" "$work/corpus/Morvane" ;;
+    mvnzip) rm -f "$work/out/mvnzip.zip"; measure "$bin/mvnzip" "$work/corpus/Morvane" "$work/out/mvnzip.zip" ;;
+    mvnzip-write) rm -f "$work/out/mvnzip-write.zip"
+      measure "$bin/mvnzip" --skip-verify "$work/corpus/Morvane" "$work/out/mvnzip-write.zip" ;;
+    zip-6) rm -f "$work/out/zip6.zip"; (cd "$work/corpus" && measure zip -6 -r -q -X "$work/out/zip6.zip" Morvane) ;;
+  esac
+}
+
+declare -A times peak
+for ((r = 0; r < rounds; r++)); do
+  for ((k = 0; k < ${#names[@]}; k++)); do
+    name=${names[$(((k + r) % ${#names[@]}))]}
+    read -r seconds kib < <(run_one "$name")
+    times[$name]="${times[$name]:-} $seconds"
+    [ "${peak[$name]:-0}" -ge "$kib" ] || peak[$name]=$kib
+    printf '  round %d  %-13s %7.2f s\n' $((r + 1)) "$name" "$seconds"
+  done
+done
+
+limit_out=$("$bin/deflate_limit" "$work/corpus/Morvane" | awk '{print $3}')
+declare -A size=([limit]=$limit_out [mvnzip]=$(stat -c %s "$work/out/mvnzip.zip")
+                 [mvnzip-write]=$(stat -c %s "$work/out/mvnzip-write.zip") [zip-6]=$(stat -c %s "$work/out/zip6.zip"))
+median() { tr ' ' '\n' <<<"$1" | grep . | sort -g | awk '{a[NR] = $1} END {print a[int((NR + 1) / 2)]}'; }
+limit_median=$(median "${times[limit]}")
+
+awk -v f="$files" -v bytes="$input_bytes" -v r="$rounds" 'BEGIN {printf "\n%d files, %.1f MB; medians of %d rounds\n", f, bytes / 1e6, r}'
+printf '%-13s %8s %8s %9s %11s %8s %9s\n' tool seconds MB/s vs-limit output-MB ratio peak-MiB
+for name in "${names[@]}"; do
+  m=$(median "${times[$name]}")
+  awk -v n="$name" -v m="$m" -v l="$limit_median" -v bytes="$input_bytes" -v out="${size[$name]}" -v kib="${peak[$name]}" \
+    'BEGIN {printf "%-13s %8.2f %8.1f %9.3f %11.1f %8.3f %9.1f\n", n, m, bytes / m / 1e6, l / m, out / 1e6, out / bytes, kib / 1024}'
+done
+echo "(vs-limit: limit time / tool time; ratio: output / input bytes; mvnzip includes the read-back check)"
+
+echo
+echo "Peak memory of mvnzip on one 1 GiB file:"
+mkdir -p "$work/big/Big"
+[ -f "$work/big/Big/big.bin" ] || truncate -s 1G "$work/big/Big/big.bin"
+read -r seconds kib < <(measure "$bin/mvnzip" "$work/big/Big" "$work/out/big.zip")
+awk -v kib="$kib" -v s="$seconds" 'BEGIN {printf "  %.1f MiB in %.1f s (target < 16 MiB): %s\n", kib / 1024, s, kib < 16384 ? "ok" : "OVER"}'

@@ -1,0 +1,74 @@
+// mvnzip DIRECTORY ARCHIVE: writes the installation archive that the archive step of MVNUpdaterP2_10
+// writes for DIRECTORY (same walk, same writer, same read-back check), natively. Exit code 0 or 1.
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <system_error>
+#include <unistd.h>
+
+#include "backup/zip/archive_files.h"
+#include "backup/zip/utf8.h"
+#include "backup/zip/zip_install_archiver.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// The walk works on Windows paths; the POSIX port maps the backslashes back.
+std::wstring WindowsPath(const std::string& path) {
+    std::wstring wide = mvn::zip::FromUtf8(path);
+    for (wchar_t& c : wide) {
+        if (c == L'/') c = L'\\';
+    }
+    return wide;
+}
+
+std::string OwnPath() {
+    std::error_code error;
+    const fs::path self = fs::read_symlink("/proc/self/exe", error);
+    return error ? std::string() : self.string();
+}
+
+int Usage() {
+    std::fputs(
+        "usage: mvnzip [--skip-verify] DIRECTORY ARCHIVE\n"
+        "  --skip-verify  leave out the read-back check (for timing the writer alone)\n",
+        stderr);
+    return 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    int first = 1;
+    bool verify = true;
+    if (argc > 1 && std::strcmp(argv[1], "--skip-verify") == 0) verify = false, ++first;
+    if (argc - first != 2) return Usage();
+
+    std::error_code error;
+    const fs::path directory = fs::canonical(argv[first], error);
+    if (error || !fs::is_directory(directory) || directory == directory.root_path()) {
+        std::fprintf(stderr, "mvnzip: not a directory below the root: %s\n", argv[first]);
+        return 1;
+    }
+    const fs::path archive = fs::weakly_canonical(argv[first + 1], error);
+    const auto [end, _] = std::mismatch(directory.begin(), directory.end(), archive.begin(), archive.end());
+    if (error || end == directory.end()) {
+        // The walk would read the archive while it grows.
+        std::fprintf(stderr, "mvnzip: the archive must lie outside the directory: %s\n", argv[first + 1]);
+        return 1;
+    }
+
+    const auto files = mvn::MakePosixArchiveFiles();
+    mvn::ZipInstallArchiver archiver(*files);
+    const std::wstring archivePath = WindowsPath(archive.string());
+    const bool ok =
+        archiver.WriteArchive(archivePath, WindowsPath(directory.string()), WindowsPath(OwnPath())) &&
+        (!verify || archiver.VerifyArchive(archivePath));
+    if (!ok) {
+        std::fprintf(stderr, "mvnzip: %s\n", archiver.LastError().c_str());
+        return 1;
+    }
+    return 0;
+}
