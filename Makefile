@@ -4,7 +4,7 @@ SHELL := /bin/bash
 
 APT_PACKAGES := cmake ninja-build make g++ python3 \
 	g++-mingw-w64-i686-posix mingw-w64-i686-dev binutils-mingw-w64-i686 libz-mingw-w64-dev \
-	zlib1g-dev googletest wine wine32:i386 xvfb xauth x11-utils imagemagick \
+	zlib1g-dev googletest wine wine32:i386 wine64 xvfb xauth x11-utils imagemagick \
 	unzip zip libarchive-tools clang-format
 
 .PHONY: deps build build-native build-win32 test test-native test-win32 test-e2e demo bench format clean

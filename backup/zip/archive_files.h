@@ -23,7 +23,7 @@ struct DirEntry {
 };
 
 class ArchiveFiles {
-  public:
+public:
     virtual ~ArchiveFiles() = default;
     // Every entry a pattern such as dir + "*.*" matches, "." and ".." included where the file system
     // lists them, in the file system's order. An empty list when nothing matches; nullopt when the

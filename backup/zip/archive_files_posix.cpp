@@ -23,7 +23,7 @@ std::string NativePath(const std::wstring& path) {
 }
 
 class Fd {
-  public:
+public:
     explicit Fd(int fd) : fd_(fd) {}
     Fd(Fd&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
     Fd& operator=(Fd&&) = delete;
@@ -35,7 +35,7 @@ class Fd {
     int get() const { return fd_; }
     explicit operator bool() const { return fd_ >= 0; }
 
-  private:
+private:
     int fd_;
 };
 
@@ -59,7 +59,7 @@ bool ListsBefore(const std::wstring& a, const std::wstring& b) {
 }
 
 class PosixFileSource final : public Source {
-  public:
+public:
     PosixFileSource(Fd fd, std::uint64_t size, LocalTime time, std::uint32_t attributes)
         : fd_(std::move(fd)), size_(size), time_(time), attributes_(attributes) {}
 
@@ -74,7 +74,7 @@ class PosixFileSource final : public Source {
     LocalTime LastWriteTime() const override { return time_; }
     std::uint32_t Attributes() const override { return attributes_; }
 
-  private:
+private:
     Fd fd_;
     std::uint64_t size_;
     LocalTime time_;
@@ -82,7 +82,7 @@ class PosixFileSource final : public Source {
 };
 
 class PosixFileSink final : public Sink {
-  public:
+public:
     explicit PosixFileSink(Fd fd) : fd_(std::move(fd)) {}
 
     bool Write(std::span<const std::byte> data) override {
@@ -102,13 +102,13 @@ class PosixFileSink final : public Sink {
         return true;
     }
 
-  private:
+private:
     Fd fd_;
     std::uint64_t position_ = 0;
 };
 
 class PosixArchiveReader final : public RandomAccessSource {
-  public:
+public:
     PosixArchiveReader(Fd fd, std::uint64_t size) : fd_(std::move(fd)), size_(size) {}
 
     bool ReadAt(std::uint64_t offset, std::span<std::byte> buffer) override {
@@ -123,13 +123,13 @@ class PosixArchiveReader final : public RandomAccessSource {
     }
     std::uint64_t Size() const override { return size_; }
 
-  private:
+private:
     Fd fd_;
     std::uint64_t size_;
 };
 
 class PosixArchiveFiles final : public ArchiveFiles {
-  public:
+public:
     std::optional<std::vector<DirEntry>> List(const std::wstring& pattern) override {
         const std::size_t slash = pattern.rfind(L'\\');
         const std::wstring mask = pattern.substr(slash == std::wstring::npos ? 0 : slash + 1);

@@ -11,7 +11,7 @@ namespace {
 
 template <BOOL(WINAPI* Close)(HANDLE)>
 class Handle {
-  public:
+public:
     explicit Handle(HANDLE h) : h_(h) {}
     Handle(Handle&& other) noexcept : h_(std::exchange(other.h_, INVALID_HANDLE_VALUE)) {}
     Handle& operator=(Handle&&) = delete;
@@ -23,7 +23,7 @@ class Handle {
     HANDLE get() const { return h_; }
     explicit operator bool() const { return h_ != INVALID_HANDLE_VALUE; }
 
-  private:
+private:
     HANDLE h_;
 };
 
@@ -47,7 +47,7 @@ bool SeekFile(HANDLE h, std::uint64_t position) {
 }
 
 class Win32FileSource final : public Source {
-  public:
+public:
     Win32FileSource(File file, std::uint64_t size, LocalTime time, std::uint32_t attributes)
         : file_(std::move(file)), size_(size), time_(time), attributes_(attributes) {}
 
@@ -61,7 +61,7 @@ class Win32FileSource final : public Source {
     LocalTime LastWriteTime() const override { return time_; }
     std::uint32_t Attributes() const override { return attributes_; }
 
-  private:
+private:
     File file_;
     std::uint64_t size_;
     LocalTime time_;
@@ -69,7 +69,7 @@ class Win32FileSource final : public Source {
 };
 
 class Win32FileSink final : public Sink {
-  public:
+public:
     explicit Win32FileSink(File file) : file_(std::move(file)) {}
 
     bool Write(std::span<const std::byte> data) override {
@@ -90,13 +90,13 @@ class Win32FileSink final : public Sink {
         return true;
     }
 
-  private:
+private:
     File file_;
     std::uint64_t position_ = 0;
 };
 
 class Win32ArchiveReader final : public RandomAccessSource {
-  public:
+public:
     Win32ArchiveReader(File file, std::uint64_t size) : file_(std::move(file)), size_(size) {}
 
     bool ReadAt(std::uint64_t offset, std::span<std::byte> buffer) override {
@@ -112,13 +112,13 @@ class Win32ArchiveReader final : public RandomAccessSource {
     }
     std::uint64_t Size() const override { return size_; }
 
-  private:
+private:
     File file_;
     std::uint64_t size_;
 };
 
 class Win32ArchiveFiles final : public ArchiveFiles {
-  public:
+public:
     std::optional<std::vector<DirEntry>> List(const std::wstring& pattern) override {
         WIN32_FIND_DATAW data{};
         const Find find(::FindFirstFileW(pattern.c_str(), &data));

@@ -10,7 +10,7 @@ namespace mvn {
 namespace {
 
 class Walk {
-  public:
+public:
     Walk(ArchiveFiles& files, ZipWriter& writer, const std::wstring& ownModulePath, std::wstring nameRoot)
         : files_(files), writer_(writer), ownModulePath_(ownModulePath), nameRoot_(std::move(nameRoot)) {}
 
@@ -25,7 +25,7 @@ class Walk {
         ZipFolderFiles(dir);
     }
 
-  private:
+private:
     void ZipFolderFiles(const std::wstring& dir) {
         std::wstring relative = dir;
         if (const std::size_t at = relative.find(nameRoot_); at != std::wstring::npos) {

@@ -7,7 +7,7 @@
 namespace mvn {
 
 class ZipError : public std::runtime_error {
-  public:
+public:
     explicit ZipError(const std::string& what) : std::runtime_error(what) {}
 };
 

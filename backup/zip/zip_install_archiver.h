@@ -9,7 +9,7 @@
 namespace mvn {
 
 class ZipInstallArchiver final : public InstallArchiver {
-  public:
+public:
     explicit ZipInstallArchiver(ArchiveFiles& files) : files_(files) {}
 
     bool WriteVerifiedArchive(const std::wstring& archivePath, const std::wstring& installDir,
@@ -23,7 +23,7 @@ class ZipInstallArchiver final : public InstallArchiver {
     // Why the last call failed, for diagnostics; UTF-8.
     const std::string& LastError() const { return lastError_; }
 
-  private:
+private:
     ArchiveFiles& files_;
     std::string lastError_;
 };

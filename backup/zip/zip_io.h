@@ -20,7 +20,7 @@ struct LocalTime {
 
 // Seekable output: the writer goes back into each local header once the sizes and CRC are known.
 class Sink {
-  public:
+public:
     virtual ~Sink() = default;
     // Writes all bytes at the current position or fails; a short write is a failure.
     [[nodiscard]] virtual bool Write(std::span<const std::byte> data) = 0;
@@ -30,7 +30,7 @@ class Sink {
 
 // One file to be archived, read front to back once.
 class Source {
-  public:
+public:
     virtual ~Source() = default;
     // Fills up to buffer.size() bytes; 0 at the end of the data, nullopt on a read error.
     [[nodiscard]] virtual std::optional<std::size_t> Read(std::span<std::byte> buffer) = 0;
@@ -42,7 +42,7 @@ class Source {
 
 // A finished archive read back at arbitrary offsets.
 class RandomAccessSource {
-  public:
+public:
     virtual ~RandomAccessSource() = default;
     // Reads exactly buffer.size() bytes at offset or fails.
     [[nodiscard]] virtual bool ReadAt(std::uint64_t offset, std::span<std::byte> buffer) = 0;

@@ -27,7 +27,7 @@ void Require(bool condition, const std::string& problem) {
 
 // Sequential reads from a range of the archive through one buffer, for the central directory.
 class RangeReader {
-  public:
+public:
     RangeReader(RandomAccessSource& source, std::uint64_t begin, std::uint64_t end)
         : source_(source), next_(begin), end_(end), buffer_(kChunk) {}
 
@@ -46,7 +46,7 @@ class RangeReader {
     }
     bool AtEnd() const { return used_ == filled_ && next_ == end_; }
 
-  private:
+private:
     void Fill() {
         Require(next_ < end_, "central directory ends inside a record");
         const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(kChunk, end_ - next_));
@@ -207,7 +207,7 @@ std::uint64_t CheckLocalHeader(RandomAccessSource& source, ZipEntryInfo& info) {
 }
 
 class InflateStream {
-  public:
+public:
     InflateStream() {
         if (inflateInit2(&z_, -15) != Z_OK) throw Bad("inflateInit2 failed");
     }
@@ -216,7 +216,7 @@ class InflateStream {
     ~InflateStream() { inflateEnd(&z_); }
     z_stream* get() { return &z_; }
 
-  private:
+private:
     z_stream z_{};
 };
 

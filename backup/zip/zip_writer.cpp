@@ -17,7 +17,7 @@ constexpr int kWindowBits = -15;
 constexpr int kMemoryLevel = 8;
 
 class DeflateStream {
-  public:
+public:
     DeflateStream() {
         if (deflateInit2(&z_, Z_DEFAULT_COMPRESSION, Z_DEFLATED, kWindowBits, kMemoryLevel,
                          Z_DEFAULT_STRATEGY) != Z_OK) {
@@ -29,7 +29,7 @@ class DeflateStream {
     ~DeflateStream() { deflateEnd(&z_); }
     z_stream* get() { return &z_; }
 
-  private:
+private:
     z_stream z_{};
 };
 

@@ -12,7 +12,7 @@
 namespace mvn {
 
 class ZipWriter {
-  public:
+public:
     // The first local header goes at the sink's current position.
     explicit ZipWriter(Sink& sink);
     ZipWriter(const ZipWriter&) = delete;
@@ -26,7 +26,7 @@ class ZipWriter {
 
     std::uint64_t EntryCount() const { return entries_.size(); }
 
-  private:
+private:
     enum class State { Writing, Closed, Failed };
 
     void RequireWriting() const;

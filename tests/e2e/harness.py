@@ -515,7 +515,10 @@ class Environment:
         temp.mkdir(parents=True, exist_ok=True)
         if self._registry_dirty:
             self.prefix.reg_import(f"[-{INSTALLER_KEY}]\n\n[{SHELL_FOLDERS_KEY}]\n"
-                                   + reg_value("Common AppData", COMMON_APPDATA) + "\n")
+                                   + reg_value("Common AppData", COMMON_APPDATA) + "\n", view=32)
+            if self.prefix.is_win64:
+                # The installer entry lives in the 64-bit view, which a 32-bit import does not reach.
+                self.prefix.reg_import(f"[-{INSTALLER_KEY}]\n", view=64)
             self._registry_dirty = False
 
     # -- screen -------------------------------------------------------------------------------------

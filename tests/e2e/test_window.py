@@ -92,13 +92,17 @@ class Case(unittest.TestCase):
 class Geometry(Case):
     """Frames, sizes, positions and control layout before and after "Weiter"."""
 
+    layouts = {}  # one run per program serves the tests of this class
+
     def layout(self, program):
-        # A signed-in user stops the run at its first dialog, which holds the enlarged window still.
-        result = start(program, "geometry", "click:Weiter", "dialog", "geometry", "answer:OK",
-                       sample=Installation(user_count="1"))
-        self.expect_exit(result, 1)
-        compact, enlarged = result.of("geometry")
-        self.assertEqual(dialog_text(result.dialogs[-1]), USERS_SIGNED_IN)
+        if program not in self.layouts:
+            # A signed-in user stops the run at its first dialog, which holds the enlarged window still.
+            result = start(program, "geometry", "click:Weiter", "dialog", "geometry", "answer:OK",
+                           sample=Installation(user_count="1"))
+            self.expect_exit(result, 1)
+            self.assertEqual(dialog_text(result.dialogs[-1]), USERS_SIGNED_IN)
+            self.layouts[program] = result.of("geometry")
+        compact, enlarged = self.layouts[program]
         return compact, enlarged
 
     def test_frame_and_sizes(self):

@@ -44,7 +44,7 @@ std::wstring PortPath(const fs::path& p) {
 }
 
 class TempDir {
-  public:
+public:
     TempDir() {
         std::random_device random;
         path_ = fs::temp_directory_path() / ("mvn_zip_test_" + std::to_string(random()));
@@ -59,7 +59,7 @@ class TempDir {
     }
     const fs::path& path() const { return path_; }
 
-  private:
+private:
     fs::path path_;
 };
 

@@ -21,7 +21,7 @@ using test::MemorySink;
 using test::MemorySource;
 
 class FakeFiles final : public ArchiveFiles {
-  public:
+public:
     // Paths without a trailing backslash; a node is listed in its parent in the order it was added.
     void AddDir(const std::wstring& path, std::uint32_t attributes = kAttributeDirectory) {
         Add(path, attributes | kAttributeDirectory, {});
@@ -72,15 +72,15 @@ class FakeFiles final : public ArchiveFiles {
     bool canCreate = true;
     bool damageOnReadBack = false;
 
-  private:
+private:
     class SharedSink final : public Sink {
-      public:
+    public:
         explicit SharedSink(std::shared_ptr<MemorySink> sink) : sink_(std::move(sink)) {}
         bool Write(std::span<const std::byte> data) override { return sink_->Write(data); }
         std::uint64_t Tell() const override { return sink_->Tell(); }
         bool Seek(std::uint64_t position) override { return sink_->Seek(position); }
 
-      private:
+    private:
         std::shared_ptr<MemorySink> sink_;
     };
 

@@ -40,7 +40,7 @@ inline std::vector<std::byte> Concat(std::initializer_list<std::vector<std::byte
 }
 
 class MemorySink : public Sink {
-  public:
+public:
     bool Write(std::span<const std::byte> data) override {
         if (position_ + data.size() > bytes.size()) bytes.resize(position_ + data.size());
         std::copy(data.begin(), data.end(), bytes.begin() + static_cast<std::ptrdiff_t>(position_));
@@ -56,20 +56,20 @@ class MemorySink : public Sink {
 
     std::vector<std::byte> bytes;
 
-  private:
+private:
     std::size_t position_ = 0;
 };
 
 // Fails the call numbered failAt (0-based) among all writes and seeks, and every call after it, as a
 // full disk would.
 class FailingSink final : public MemorySink {
-  public:
+public:
     explicit FailingSink(int failAt) : failAt_(failAt) {}
     bool Write(std::span<const std::byte> data) override { return Next() && MemorySink::Write(data); }
     bool Seek(std::uint64_t position) override { return Next() && MemorySink::Seek(position); }
     int calls() const { return calls_; }
 
-  private:
+private:
     bool Next() { return calls_++ < failAt_; }
     int failAt_;
     int calls_ = 0;
@@ -79,19 +79,19 @@ class FailingSink final : public MemorySink {
 // or a central directory at or past 4 GiB; writing 4 GiB in a unit test would take a minute and the disk
 // space, while only the offsets matter to the format. The bytes below base are never written or read.
 class OffsetSink final : public Sink {
-  public:
+public:
     OffsetSink(Sink& inner, std::uint64_t base) : inner_(inner), base_(base) {}
     bool Write(std::span<const std::byte> data) override { return inner_.Write(data); }
     std::uint64_t Tell() const override { return base_ + inner_.Tell(); }
     bool Seek(std::uint64_t position) override { return position >= base_ && inner_.Seek(position - base_); }
 
-  private:
+private:
     Sink& inner_;
     std::uint64_t base_;
 };
 
 class MemoryArchive final : public RandomAccessSource {
-  public:
+public:
     explicit MemoryArchive(std::vector<std::byte> bytes, std::uint64_t base = 0)
         : bytes_(std::move(bytes)), base_(base) {}
     bool ReadAt(std::uint64_t offset, std::span<std::byte> buffer) override {
@@ -104,7 +104,7 @@ class MemoryArchive final : public RandomAccessSource {
     }
     std::uint64_t Size() const override { return base_ + bytes_.size(); }
 
-  private:
+private:
     std::vector<std::byte> bytes_;
     std::uint64_t base_;
 };
@@ -112,7 +112,7 @@ class MemoryArchive final : public RandomAccessSource {
 // A file in memory. reportedSize may lie about the content, as the size of a file that changes while
 // it is read does; readLimit makes reads short; failReadAt fails that read (0-based).
 class MemorySource final : public Source {
-  public:
+public:
     explicit MemorySource(std::string_view content = {}, LocalTime time = {2024, 5, 17, 14, 30, 42},
                           std::uint32_t attributes = 0x20)
         : content_(BytesOf(content)), time_(time), attributes_(attributes), reportedSize(content_.size()) {}
@@ -128,14 +128,14 @@ class MemorySource final : public Source {
     LocalTime LastWriteTime() const override { return time_; }
     std::uint32_t Attributes() const override { return attributes_; }
 
-  private:
+private:
     std::vector<std::byte> content_;
     LocalTime time_;
     std::uint32_t attributes_;
     std::size_t next_ = 0;
     int reads_ = 0;
 
-  public:
+public:
     std::uint64_t reportedSize;
     std::size_t readLimit = SIZE_MAX;
     int failReadAt = -1;

@@ -133,10 +133,10 @@ Options ParseOptions(int argc, wchar_t** argv) {
 }
 
 // "+h+s-r:PATH" changes the hidden, system and read-only bits of PATH.
-void ApplyAttributes(const std::wstring& spec) {
-    const size_t colon = spec.find(L':');
-    if (colon == std::wstring::npos) throw Failure{L"bad --attrib " + spec};
-    const std::wstring flags = spec.substr(0, colon), path = spec.substr(colon + 1);
+void ApplyAttributes(const std::wstring& change) {
+    const size_t colon = change.find(L':');
+    if (colon == std::wstring::npos) throw Failure{L"bad --attrib " + change};
+    const std::wstring flags = change.substr(0, colon), path = change.substr(colon + 1);
     DWORD attributes = ::GetFileAttributesW(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) throw Failure{L"no such file for --attrib: " + path};
     attributes &= ~static_cast<DWORD>(FILE_ATTRIBUTE_NORMAL);
@@ -150,7 +150,7 @@ void ApplyAttributes(const std::wstring& spec) {
             case L's': bit = FILE_ATTRIBUTE_SYSTEM; break;
             case L'r': bit = FILE_ATTRIBUTE_READONLY; break;
             case L'a': bit = FILE_ATTRIBUTE_ARCHIVE; break;
-            default: throw Failure{L"bad --attrib flag in " + spec};
+            default: throw Failure{L"bad --attrib flag in " + change};
         }
         attributes = set ? attributes | bit : attributes & ~bit;
     }
@@ -202,7 +202,7 @@ public:
     explicit Session(const Options& options) : options_(options) {}
 
     void Start() {
-        for (const auto& spec : options_.attributes) ApplyAttributes(spec);
+        for (const auto& change : options_.attributes) ApplyAttributes(change);
         for (const auto& path : options_.holdOpen) {
             UniqueHandle h(::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                          FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -229,14 +229,19 @@ public:
         DWORD code = 0;
         ::GetExitCodeProcess(process_.get(), &code);
         ended_ = true;
-        std::vector<std::wstring> seen;
-        for (const auto& caption : seenCaptions_) seen.push_back(JsonString(caption));
         Emit(JsonObject()
                  .Str(L"event", L"exit")
                  .Num(L"code", static_cast<long long>(code))
                  .Bool(L"main_seen", mainSeen_)
-                 .Raw(L"windows_seen", JsonArray(seen)));
+                 .Raw(L"windows_seen", SeenWindows()));
         return false;
+    }
+
+    // Captions of every window the program showed, in order: tells a timeout's cause too.
+    std::wstring SeenWindows() const {
+        std::vector<std::wstring> seen;
+        for (const auto& caption : seenCaptions_) seen.push_back(JsonString(caption));
+        return JsonArray(seen);
     }
 
     void Kill() {
@@ -307,11 +312,13 @@ public:
         } else if (verb == L"tab-to") {
             HWND w = Main();
             if (!w) return Gone();
-            // Tab as a user would, until the wanted control has the focus.
+            // Tab as a user would, until the wanted control has the focus. Each press is waited for
+            // by its effect: a sent message would overtake the posted key.
             for (int presses = 0; FocusName(w) != arg; ++presses) {
                 if (presses == 8) throw Failure{L"Tab never reached \"" + arg + L"\""};
+                const std::wstring before = FocusName(w);
                 PostKey(FocusIn(w), VK_TAB);
-                if (!Sync(w)) return false;
+                if (!WaitFor([&] { return FocusName(w) != before; })) return Gone();
             }
         } else if (verb == L"dismiss-all") {
             // Answers every dialog with its default button until the program ends, or until it has
@@ -782,7 +789,7 @@ int wmain(int argc, wchar_t** argv) {
             if (!session.Run(action)) break;
         if (!session.ended()) session.Run(L"wait-exit");
     } catch (const Timeout& t) {
-        Emit(JsonObject().Str(L"event", L"timeout").Str(L"action", t.action));
+        Emit(JsonObject().Str(L"event", L"timeout").Str(L"action", t.action).Raw(L"windows_seen", session.SeenWindows()));
         session.Kill();
         return 2;
     } catch (const Failure& f) {
