@@ -7,7 +7,8 @@ namespace mvn::text {
 inline constexpr std::wstring_view kUsersOk = L"Benutzeranzahl - OK";
 inline constexpr std::wstring_view kDataPathOk = L"Morvane-Datenpfad - OK";
 inline constexpr std::wstring_view kVersionOk = L"Morvane-Version - OK";
-inline constexpr std::wstring_view kArchiveAnnounce = L"Die vorherige Morvane Installation wird gesichert ...";
+inline constexpr std::wstring_view kArchiveAnnounce =
+    L"Die vorherige Morvane Installation wird gesichert ...";
 inline constexpr std::wstring_view kArchiveOk = L"Morvane Sicherung - OK";
 inline constexpr std::wstring_view kArchiveFailed = L"Fehler bei der Sicherung des Alt-Programms";
 inline constexpr std::wstring_view kFormsAnnounce = L"Sicherung der Formularkataloge ...";

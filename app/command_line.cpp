@@ -3,7 +3,9 @@
 namespace mvn {
 namespace {
 
-bool IsSeparator(wchar_t c) { return c != L'\0' && c <= L' '; }
+bool IsSeparator(wchar_t c) {
+    return c != L'\0' && c <= L' ';
+}
 
 class Scanner {
 public:
@@ -46,7 +48,8 @@ std::vector<std::wstring> SplitCommandLine(std::wstring_view commandLine) {
     commandLine = commandLine.substr(0, commandLine.find(L'\0'));
     Scanner scanner(commandLine);
     std::vector<std::wstring> arguments{scanner.NextArgument()};
-    for (std::wstring argument = scanner.NextArgument(); !argument.empty(); argument = scanner.NextArgument()) {
+    for (std::wstring argument = scanner.NextArgument(); !argument.empty();
+         argument = scanner.NextArgument()) {
         arguments.push_back(std::move(argument));
     }
     return arguments;

@@ -11,12 +11,12 @@ namespace mvn {
 enum class ControlClass : WORD { Button = 0x0080, Static = 0x0082 };
 
 class DialogTemplate {
-  public:
+public:
     DialogTemplate(DWORD style, DWORD extendedStyle, std::wstring_view caption);
     void AddControl(ControlClass kind, WORD id, DWORD style, std::wstring_view text);
     const DLGTEMPLATE* get() const noexcept { return reinterpret_cast<const DLGTEMPLATE*>(words_.data()); }
 
-  private:
+private:
     void AddWord(WORD value) { words_.push_back(value); }
     void AddDword(DWORD value);
     void AddString(std::wstring_view text);

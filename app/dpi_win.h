@@ -6,14 +6,14 @@
 namespace mvn {
 
 class DpiScale {
-  public:
+public:
     explicit DpiScale(int dpi) noexcept : dpi_(dpi) {}
     static DpiScale OfScreen() noexcept;
 
     int operator()(int pixelsAt96) const noexcept { return ::MulDiv(pixelsAt96, dpi_, 96); }
     int dpi() const noexcept { return dpi_; }
 
-  private:
+private:
     int dpi_;
 };
 

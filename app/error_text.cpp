@@ -5,7 +5,8 @@ namespace {
 
 // Latin-1 letters are enough for a program's file name; the rest stays as it is.
 wchar_t ToLower(wchar_t c) {
-    if ((c >= L'A' && c <= L'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7)) return static_cast<wchar_t>(c + 0x20);
+    if ((c >= L'A' && c <= L'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7))
+        return static_cast<wchar_t>(c + 0x20);
     return c;
 }
 

@@ -15,7 +15,7 @@ namespace {
 // Moves the controls in one step and has each repaint itself whole: when a button slides over the
 // old place of the other, copied pixels would otherwise show one button's caption on the other.
 class DeferredPlacement {
-  public:
+public:
     explicit DeferredPlacement(int count) noexcept : positions_(::BeginDeferWindowPos(count)) {}
     DeferredPlacement(const DeferredPlacement&) = delete;
     DeferredPlacement& operator=(const DeferredPlacement&) = delete;
@@ -31,7 +31,7 @@ class DeferredPlacement {
         if (!positions_) ::SetWindowPos(control, nullptr, left, top, width, height, flags);
     }
 
-  private:
+private:
     HDWP positions_;
 };
 

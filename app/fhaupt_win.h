@@ -14,7 +14,7 @@ namespace mvn {
 class Updater;
 
 class MainWindow final : public View {
-  public:
+public:
     MainWindow(HINSTANCE instance, const WindowLayout& layout);
     MainWindow(const MainWindow&) = delete;
     MainWindow& operator=(const MainWindow&) = delete;
@@ -40,7 +40,7 @@ class MainWindow final : public View {
     void RestoreCursor() override;
     [[noreturn]] void EndProcess(int exitCode) override;
 
-  private:
+private:
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
     LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
     bool CreateControls();

@@ -37,6 +37,8 @@ const Profile kProfile{kLayout, false, nullptr, kChain};
 
 }  // namespace
 
-const Profile& Profile10() { return kProfile; }
+const Profile& Profile10() {
+    return kProfile;
+}
 
 }  // namespace mvn

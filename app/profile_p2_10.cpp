@@ -11,7 +11,11 @@ namespace {
 constexpr ChainStep kChain[] = {
     {L"PruefeMVNIni", {}, {}, &PruefeMVNIniP2, {Follow::Nothing, {}}},
     {L"PruefeMVNUser", {}, {}, &PruefeMVNUserP2, {Follow::OkLine, text::kUsersOk}},
-    {L"SaveMVNInst", text::kArchiveAnnounce, {}, &SaveMVNInst, {Follow::OkLine, text::kArchiveOk},
+    {L"SaveMVNInst",
+     text::kArchiveAnnounce,
+     {},
+     &SaveMVNInst,
+     {Follow::OkLine, text::kArchiveOk},
      {Follow::OkLine, text::kArchiveFailed}},
     kBackupFormKatalogStep,
     kBackupFormHilfePfadStep,
@@ -39,6 +43,8 @@ const Profile kProfile{kLayout, true, &VersionDecisionP2, kChain};
 
 }  // namespace
 
-const Profile& ProfileP2_10() { return kProfile; }
+const Profile& ProfileP2_10() {
+    return kProfile;
+}
 
 }  // namespace mvn

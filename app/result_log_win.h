@@ -7,7 +7,7 @@
 namespace mvn {
 
 class ResultLog {
-  public:
+public:
     // Msftedit.dll must be loaded. waitCursorActive tells the control to leave the application's
     // hourglass alone; it must outlive the control.
     bool Create(HWND parent, int id, const RECT& bounds, HFONT font, const bool* waitCursorActive);
@@ -16,7 +16,7 @@ class ResultLog {
     void AppendLine(std::wstring_view text);
     void Clear();
 
-  private:
+private:
     HWND window_ = nullptr;  // a child: the parent window destroys it
     bool hasLines_ = false;
 };

@@ -8,7 +8,8 @@ namespace mvn {
 
 class StepError : public std::runtime_error {
 public:
-    explicit StepError(std::wstring message) : std::runtime_error("step error"), message_(std::move(message)) {}
+    explicit StepError(std::wstring message)
+        : std::runtime_error("step error"), message_(std::move(message)) {}
     const std::wstring& message() const noexcept { return message_; }
 
 private:

@@ -31,6 +31,8 @@ void Updater::BtWeiterClick() {
     RunChain(profile_.chain, context_);
 }
 
-void Updater::BtAbbruchClick() { context_.view.EndProcess(1); }
+void Updater::BtAbbruchClick() {
+    context_.view.EndProcess(1);
+}
 
 }  // namespace mvn

@@ -28,11 +28,17 @@ bool ForceDirectories(Platform& platform, std::wstring path) {
     return platform.CreateSingleDirectory(path) || platform.DirectoryExists(path);
 }
 
-int BackupFormKatalog(StepContext& context) { return BackupFiles(context.platform, context.state.FormsDir, 0, 5); }
+int BackupFormKatalog(StepContext& context) {
+    return BackupFiles(context.platform, context.state.FormsDir, 0, 5);
+}
 
-int BackupFaecherkanon(StepContext& context) { return BackupFiles(context.platform, context.state.DataDir, 6, 7); }
+int BackupFaecherkanon(StepContext& context) {
+    return BackupFiles(context.platform, context.state.DataDir, 6, 7);
+}
 
-int BackupNKK(StepContext& context) { return BackupFiles(context.platform, context.state.NkkDir, 8, 11); }
+int BackupNKK(StepContext& context) {
+    return BackupFiles(context.platform, context.state.NkkDir, 8, 11);
+}
 
 int BackupFormHilfePfad(StepContext& context) {
     const std::wstring& base = context.state.BaseDir;

@@ -12,9 +12,9 @@ inline constexpr std::wstring_view kBackupPrefix = L"MVN_Bkp_";
 
 // Letter case exactly as the application names its files; the copies take the same letters.
 inline constexpr std::array<std::wstring_view, 12> BackupFileNames = {
-    L"Formulare.dbf",    L"Formulare.cdx",    L"Beiblaetter.dbf", L"Beiblaetter.cdx",
+    L"Formulare.dbf",    L"Formulare.cdx",    L"Beiblaetter.dbf",  L"Beiblaetter.cdx",
     L"Deckblaetter.dbf", L"Deckblaetter.cdx", L"FAECHERKANON.dbf", L"FaecherKanon.cdx",
-    L"NKK_FAECHER.DBF",  L"NKK_Faecher.CDX",  L"NKK_NOTEN.DBF",   L"NKK_Noten.CDX",
+    L"NKK_FAECHER.DBF",  L"NKK_Faecher.CDX",  L"NKK_NOTEN.DBF",    L"NKK_Noten.CDX",
 };
 
 int BackupFormKatalog(StepContext& context);

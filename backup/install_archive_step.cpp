@@ -8,7 +8,8 @@ namespace mvn {
 namespace {
 
 bool IsDriveSpec(const std::wstring& dir) {
-    const bool letter = dir.size() >= 2 && ((dir[0] >= L'A' && dir[0] <= L'Z') || (dir[0] >= L'a' && dir[0] <= L'z'));
+    const bool letter =
+        dir.size() >= 2 && ((dir[0] >= L'A' && dir[0] <= L'Z') || (dir[0] >= L'a' && dir[0] <= L'z'));
     return letter && dir[1] == L':' && (dir.size() == 2 || (dir.size() == 3 && dir[2] == L'\\'));
 }
 

@@ -43,6 +43,8 @@ int SchreibeIni(StepContext& context, int resultCode) {
     return 0;
 }
 
-int SchreibeIniSucceeded(StepContext& context) { return SchreibeIni(context, 0); }
+int SchreibeIniSucceeded(StepContext& context) {
+    return SchreibeIni(context, 0);
+}
 
 }  // namespace mvn

@@ -29,7 +29,8 @@ int GetCommAppData(StepContext& context, Deliverable who) {
     RunState& s = context.state;
     s.CommonAppDataDir = context.platform.GetFileFolderPathFromRegistry(L"Common Appdata");
     if (s.CommonAppDataDir.empty()) {
-        Fail(context, who, who.writesLogLines ? text::kM4CommonAppDataUnknown : text::kM5AllUsersAppDataUnknown,
+        Fail(context, who,
+             who.writesLogLines ? text::kM4CommonAppDataUnknown : text::kM5AllUsersAppDataUnknown,
              text::kL4CommonAppData);
         return 1;
     }
@@ -41,7 +42,8 @@ int GetCommAppData(StepContext& context, Deliverable who) {
 int LocateDataDirectories(StepContext& context, Deliverable who) {
     RunState& s = context.state;
     s.MainIniPath = s.IniDir + L"morvane.ini";
-    if (!context.platform.FileExists(s.MainIniPath)) return Fail(context, who, text::kM2MainIniMissing, text::kL2MainIni);
+    if (!context.platform.FileExists(s.MainIniPath))
+        return Fail(context, who, text::kM2MainIniMissing, text::kL2MainIni);
     s.DataDir = context.platform.ReadIniString(s.MainIniPath, kSetup, L"Datenverzeichnis");
     if (s.DataDir.empty()) return Fail(context, who, text::kM3DataDirUnknown, text::kL3DataDir);
     s.BaseDir = GetPreviousDir(s.DataDir);
@@ -63,7 +65,8 @@ int PruefeMVNIniP2(StepContext& context) {
     s.InstallDir = s.CmdLineDir;
     const std::wstring startIni = s.InstallDir + L"\\MorvaneStart.ini";
     if (context.platform.FileExists(startIni)) {
-        if (!ReadIniDirFrom(context, startIni)) return Fail(context, kP2, text::kM1IniDirUnknown, text::kL1IniDir);
+        if (!ReadIniDirFrom(context, startIni))
+            return Fail(context, kP2, text::kM1IniDirUnknown, text::kL1IniDir);
     } else {
         if (GetCommAppData(context, kP2) != 0) return kP2.failureCode;
         s.IniDir = s.CommonAppDataDir + kOwnIniSubdir;

@@ -25,16 +25,19 @@ inline constexpr std::wstring_view kL4CommonAppData = L"CommonAppData - Fehler";
 inline constexpr std::wstring_view kV1AlreadyVersion10 =
     L"Im angegebenen Verzeichnis existiert bereits ein Morvane der Version 10!\nDas Update wird abgebrochen!";
 inline constexpr std::wstring_view kV2UnknownVersion =
-    L"Im angegebenen Verzeichnis existiert eine unbekannte Morvane-Version!\nBitte entfernen Sie zuerst diese "
+    L"Im angegebenen Verzeichnis existiert eine unbekannte Morvane-Version!\nBitte entfernen Sie zuerst "
+    L"diese "
     L"Version!\nDas Update wird abgebrochen!";
 inline constexpr std::wstring_view kV3ConfirmUpdate =
     L"Im angegebenen Verzeichnis wurde eine updatefähige Morvane-Version gefunden,\ndie nicht über diesen PC "
     L"installiert wurde.\nSoll die Update-Installation fortgestzt werden?";
-inline constexpr std::wstring_view kV4Head = L"Im angegebenen Verzeichnis wurde eine NICHT updatefähige Morvane - Version ";
+inline constexpr std::wstring_view kV4Head =
+    L"Im angegebenen Verzeichnis wurde eine NICHT updatefähige Morvane - Version ";
 inline constexpr std::wstring_view kV4Tail =
     L" gefunden,\ndie nicht über diesen PC installiert wurde.\nDieses Update wird abgebrochen!";
 inline constexpr std::wstring_view kV5NeedsVersion9 =
-    L"Für ein Update muss die Version 9 installiert sein!\nBitte führen Sie zuerst ein Update auf diese Version "
+    L"Für ein Update muss die Version 9 installiert sein!\nBitte führen Sie zuerst ein Update auf diese "
+    L"Version "
     L"durch!\nDieses Update wird abgebrochen!";
 
 inline constexpr std::wstring_view kUsersSignedIn =

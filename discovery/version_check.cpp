@@ -21,7 +21,7 @@ int CheckMVNExeP2(StepContext& context) {
     s.InstalledVersion = GetFileVersionsString_2(context.platform, exe);
     if (IsMajorVersion9(s.InstalledVersion)) return 1;
     context.view.ShowError(std::wstring(MajorNumber(s.InstalledVersion) == 10 ? text::kV1AlreadyVersion10
-                                                                               : text::kV2UnknownVersion));
+                                                                              : text::kV2UnknownVersion));
     return 1;
 }
 

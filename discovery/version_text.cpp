@@ -12,7 +12,9 @@ std::wstring VersionText(const std::optional<ProductVersion>& version) {
     return text;
 }
 
-bool IsMajorVersion9(const std::wstring& versionText) { return !versionText.empty() && versionText[0] == L'9'; }
+bool IsMajorVersion9(const std::wstring& versionText) {
+    return !versionText.empty() && versionText[0] == L'9';
+}
 
 long long MajorNumber(const std::wstring& versionText) {
     const std::wstring major = versionText.substr(0, versionText.find(L'.'));

@@ -35,8 +35,8 @@ public:
     // Private-profile (INI) files. A missing file, section or key reads as empty.
     virtual std::wstring ReadIniString(const std::wstring& file, const std::wstring& section,
                                        const std::wstring& key) = 0;
-    virtual bool WriteIniString(const std::wstring& file, const std::wstring& section, const std::wstring& key,
-                                const std::wstring& value) = 0;
+    virtual bool WriteIniString(const std::wstring& file, const std::wstring& section,
+                                const std::wstring& key, const std::wstring& value) = 0;
     virtual void FlushIni(const std::wstring& file) = 0;
 
     // A string value below HKEY_LOCAL_MACHINE, opened read-only; use64BitView adds KEY_WOW64_64KEY.

@@ -17,7 +17,8 @@ std::optional<RegistryValue> QueryValue(HKEY key, const std::wstring& name) {
     do {
         buffer.assign(bytes / sizeof(wchar_t) + 2, L'\0');
         bytes = static_cast<DWORD>((buffer.size() - 1) * sizeof(wchar_t));
-        rc = ::RegQueryValueExW(key, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()), &bytes);
+        rc = ::RegQueryValueExW(key, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()),
+                                &bytes);
     } while (rc == ERROR_MORE_DATA);
     if (rc != ERROR_SUCCESS) return std::nullopt;
     value.type = type;

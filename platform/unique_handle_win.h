@@ -11,7 +11,7 @@ namespace mvn {
 
 template <class Traits>
 class Unique {
-  public:
+public:
     using T = typename Traits::type;
 
     Unique() = default;
@@ -38,7 +38,7 @@ class Unique {
         value_ = value;
     }
 
-  private:
+private:
     T value_ = Traits::invalid();
 };
 
@@ -71,7 +71,7 @@ using UniqueWindow = Unique<NullIsEmpty<HWND, &::DestroyWindow>>;
 
 // GetDC must be paired with ReleaseDC on the same window, so it needs both values.
 class WindowDC {
-  public:
+public:
     explicit WindowDC(HWND window) noexcept : window_(window), dc_(::GetDC(window)) {}
     WindowDC(const WindowDC&) = delete;
     WindowDC& operator=(const WindowDC&) = delete;
@@ -81,14 +81,14 @@ class WindowDC {
     HDC get() const noexcept { return dc_; }
     explicit operator bool() const noexcept { return dc_ != nullptr; }
 
-  private:
+private:
     HWND window_;
     HDC dc_;
 };
 
 // A DC must not be deleted, nor an object it holds, while a selected object is still in it.
 class ScopedSelect {
-  public:
+public:
     ScopedSelect(HDC dc, HGDIOBJ object) noexcept : dc_(dc), previous_(::SelectObject(dc, object)) {}
     ScopedSelect(const ScopedSelect&) = delete;
     ScopedSelect& operator=(const ScopedSelect&) = delete;
@@ -96,7 +96,7 @@ class ScopedSelect {
         if (previous_ && previous_ != HGDI_ERROR) ::SelectObject(dc_, previous_);
     }
 
-  private:
+private:
     HDC dc_;
     HGDIOBJ previous_;
 };

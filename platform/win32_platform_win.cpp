@@ -16,9 +16,12 @@
 namespace mvn {
 namespace {
 
-constexpr wchar_t kShellFoldersKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+constexpr wchar_t kShellFoldersKey[] =
+    L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 
-DWORD Attributes(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()); }
+DWORD Attributes(const std::wstring& path) {
+    return ::GetFileAttributesW(path.c_str());
+}
 
 template <class F>
 F Proc(HMODULE module, const char* name) {
@@ -110,8 +113,8 @@ std::wstring Win32Platform::ReadIniString(const std::wstring& file, const std::w
     });
 }
 
-bool Win32Platform::WriteIniString(const std::wstring& file, const std::wstring& section, const std::wstring& key,
-                                   const std::wstring& value) {
+bool Win32Platform::WriteIniString(const std::wstring& file, const std::wstring& section,
+                                   const std::wstring& key, const std::wstring& value) {
     return ::WritePrivateProfileStringW(section.c_str(), key.c_str(), value.c_str(), file.c_str()) != FALSE;
 }
 
@@ -139,10 +142,12 @@ bool Win32Platform::IsWow64() {
 
 std::wstring Win32Platform::GetFileFolderPathFromRegistry(const std::wstring& valueName) {
     UniqueKey key;
-    for (REGSAM access : {static_cast<REGSAM>(KEY_READ),
-                          static_cast<REGSAM>(STANDARD_RIGHTS_READ | KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS),
-                          static_cast<REGSAM>(KEY_QUERY_VALUE)}) {
-        if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kShellFoldersKey, 0, access, key.put()) == ERROR_SUCCESS) break;
+    for (REGSAM access :
+         {static_cast<REGSAM>(KEY_READ),
+          static_cast<REGSAM>(STANDARD_RIGHTS_READ | KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS),
+          static_cast<REGSAM>(KEY_QUERY_VALUE)}) {
+        if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kShellFoldersKey, 0, access, key.put()) == ERROR_SUCCESS)
+            break;
     }
     if (!key) return {};
     const std::optional<RegistryValue> value = QueryValue(key.get(), valueName);

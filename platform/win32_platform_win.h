@@ -15,7 +15,8 @@ public:
     bool WriteIniString(const std::wstring& file, const std::wstring& section, const std::wstring& key,
                         const std::wstring& value) override;
     void FlushIni(const std::wstring& file) override;
-    RegistryString ReadMachineString(const std::wstring& key, const std::wstring& value, bool use64BitView) override;
+    RegistryString ReadMachineString(const std::wstring& key, const std::wstring& value,
+                                     bool use64BitView) override;
     bool IsWow64() override;
     std::wstring GetFileFolderPathFromRegistry(const std::wstring& valueName) override;
     std::wstring GetShellFolder(int csidl) override;

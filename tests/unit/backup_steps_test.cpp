@@ -57,7 +57,8 @@ TEST(SingleFileBackups, CopyTheirSliceBesideTheOriginals) {
 
 TEST(SingleFileBackups, StopAtTheFirstFailedCopyAndKeepWhatWasCopied) {
     Fixture f;
-    for (std::size_t i : {0u, 1u, 3u, 4u, 5u}) f.platform.AddFile(f.state.FormsDir + std::wstring(BackupFileNames[i]));
+    for (std::size_t i : {0u, 1u, 3u, 4u, 5u})
+        f.platform.AddFile(f.state.FormsDir + std::wstring(BackupFileNames[i]));
     EXPECT_EQ(BackupFormKatalog(f.context), 1);
     EXPECT_EQ(f.Copies().size(), 3u) << "two copies, then the missing third file, nothing after it";
     EXPECT_TRUE(f.platform.HasFile(L"D:\\Morvane\\Formulare\\MVN_Bkp_Formulare.cdx"));
@@ -70,7 +71,8 @@ TEST(FormulationAidsBackup, CreatesTheFolderThenCopiesItsFiles) {
     f.platform.copyFolderResult = 0;
     EXPECT_EQ(BackupFormHilfePfad(f.context), 0);
     EXPECT_TRUE(f.platform.DirectoryExists(L"D:\\Morvane\\MVN_Bkp_Formulierungen"));
-    EXPECT_EQ(f.platform.calls.back(), L"copy-folder:D:\\Morvane\\Formulierungen\\|D:\\Morvane\\MVN_Bkp_Formulierungen");
+    EXPECT_EQ(f.platform.calls.back(),
+              L"copy-folder:D:\\Morvane\\Formulierungen\\|D:\\Morvane\\MVN_Bkp_Formulierungen");
 
     f.platform.copyFolderResult = 0x7C;  // the shell's result goes through unchanged
     EXPECT_EQ(BackupFormHilfePfad(f.context), 0x7C);

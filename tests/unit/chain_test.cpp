@@ -25,7 +25,12 @@ int FakeStep(StepContext&) {
 constexpr ChainStep kChain[] = {
     {L"a", {}, {}, &FakeStep<0>, {Follow::Nothing, {}}},
     {L"b", L"vor b", {}, &FakeStep<1>, {Follow::OkLine, L"b - OK"}},
-    {L"c", L"vor c", L"status c", &FakeStep<2>, {Follow::LogLineAndPump, L"c - OK"}, {Follow::OkLine, L"c - Fehler"}},
+    {L"c",
+     L"vor c",
+     L"status c",
+     &FakeStep<2>,
+     {Follow::LogLineAndPump, L"c - OK"},
+     {Follow::OkLine, L"c - Fehler"}},
     {L"d", {}, {}, &FakeStep<3>, {Follow::FinishSucceeded, {}}, {Follow::FinishSucceeded, {}}},
 };
 const Profile kProfile{{}, true, nullptr, kChain};
@@ -73,9 +78,9 @@ TEST(Chain, ReportsInTheOrderTheUserSeesIt) {
     std::fill(std::begin(g_results), std::end(g_results), 0);
     ChainRun run;
     run.ClickWeiter();
-    const std::vector<std::wstring> expected = {
-        L"expand",    L"pump",      L"log:vor b", L"log:b - OK", L"pump",       L"pause:500", L"log:vor c",
-        L"status:status c", L"log:c - OK", L"pump", L"pump", L"end:0"};
+    const std::vector<std::wstring> expected = {L"expand",     L"pump",      L"log:vor b", L"log:b - OK",
+                                                L"pump",       L"pause:500", L"log:vor c", L"status:status c",
+                                                L"log:c - OK", L"pump",      L"pump",      L"end:0"};
     EXPECT_EQ(run.view.events, expected);
 }
 

@@ -28,7 +28,8 @@ TEST(CommandLine, InstallationDirectoryFromArguments) {
         {L"prog.exe a\\\"b c\\\"", L"a\\b c"},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(CmdLineDirFromArguments(SplitCommandLine(c.line)), c.dir) << std::string(c.line.begin(), c.line.end());
+        EXPECT_EQ(CmdLineDirFromArguments(SplitCommandLine(c.line)), c.dir)
+            << std::string(c.line.begin(), c.line.end());
     }
 }
 

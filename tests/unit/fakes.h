@@ -23,7 +23,7 @@ struct ProcessEnded {
 class FakeView final : public View {
 public:
     std::vector<std::wstring> events;
-    std::vector<bool> answers;                // AskYesNo answers, in order; "no" when used up
+    std::vector<bool> answers;                  // AskYesNo answers, in order; "no" when used up
     std::function<void(int pumpIndex)> onPump;  // runs inside ProcessPendingMessages
 
     void AddLogLine(const std::wstring& t) override { events.push_back(L"log:" + t); }
@@ -79,7 +79,8 @@ public:
     std::map<std::wstring, std::string> files;  // by PathKey
     std::set<std::wstring> dirs;                // by PathKey
     std::set<std::wstring> unwritableFiles;     // copies to these fail
-    std::map<std::wstring, std::map<std::wstring, std::map<std::wstring, std::wstring>>> ini;  // file/section/key
+    std::map<std::wstring, std::map<std::wstring, std::map<std::wstring, std::wstring>>>
+        ini;  // file/section/key
     std::set<std::wstring> unwritableIni;
     std::map<std::wstring, std::wstring> registry;  // key + L"|" + value (+ L"|64" for the 64-bit view)
     std::set<std::wstring> openableKeys;            // key (+ L"|64")
@@ -116,8 +117,9 @@ public:
         calls.push_back(L"mkdir:" + p);
         const std::wstring key = PathKey(p);
         const std::size_t slash = key.find_last_of(L'\\');
-        const bool parentOk = slash != std::wstring::npos && (dirs.count(key.substr(0, slash)) > 0 ||
-                                                             (slash == 2 && key[1] == L':' && drives.count(key[0])));
+        const bool parentOk =
+            slash != std::wstring::npos &&
+            (dirs.count(key.substr(0, slash)) > 0 || (slash == 2 && key[1] == L':' && drives.count(key[0])));
         if (!parentOk || files.count(key) || dirs.count(key)) return false;
         dirs.insert(key);
         return true;
@@ -198,7 +200,8 @@ public:
     explicit FakeArchiver(FakePlatform& p) : platform_(p) {}
     bool succeeds = true;
     std::vector<std::wstring> calls;
-    bool WriteVerifiedArchive(const std::wstring& archive, const std::wstring& dir, const std::wstring& own) override {
+    bool WriteVerifiedArchive(const std::wstring& archive, const std::wstring& dir,
+                              const std::wstring& own) override {
         calls.push_back(archive + L"|" + dir + L"|" + own);
         platform_.AddFile(archive, "PK");
         return succeeds;

@@ -7,10 +7,9 @@
 namespace mvn {
 namespace {
 
-using testing::FakePlatform;
 using testing::FakeArchiver;
+using testing::FakePlatform;
 using testing::FakeView;
-
 
 const std::wstring kDir = L"D:\\Apps\\Ostrana\\Morvane";
 const std::wstring kTemp = L"C:\\Users\\lehrer\\AppData\\Local\\Temp\\";
@@ -27,7 +26,8 @@ struct Fixture {
         platform.AddFile(kDir + L"\\Sub\\a.txt");
     }
     bool Deleted() const {
-        return std::any_of(platform.calls.begin(), platform.calls.end(), [](auto& c) { return c.starts_with(L"delete:"); });
+        return std::any_of(platform.calls.begin(), platform.calls.end(),
+                           [](auto& c) { return c.starts_with(L"delete:"); });
     }
 };
 
@@ -35,14 +35,16 @@ TEST(SaveMVNInst, ArchivesEmptiesAndPutsBackStartIniAndArchive) {
     Fixture f;
     f.platform.AddFile(kDir + L"\\MorvaneStart.ini", "[Setup]");
     EXPECT_EQ(SaveMVNInst(f.context), 0);
-    EXPECT_EQ(f.archiver.calls,
-              std::vector<std::wstring>{kTemp + L"mvnaltinst.zip|" + kDir + L"|C:\\Downloads\\MVNUpdaterP2_10.exe"});
+    EXPECT_EQ(f.archiver.calls, std::vector<std::wstring>{kTemp + L"mvnaltinst.zip|" + kDir +
+                                                          L"|C:\\Downloads\\MVNUpdaterP2_10.exe"});
     EXPECT_TRUE(f.platform.HasFile(kDir + L"\\MorvaneStart.ini"));
     EXPECT_TRUE(f.platform.HasFile(kDir + L"\\mvnaltinst.zip"));
     EXPECT_FALSE(f.platform.HasFile(kDir + L"\\Morvane9.EXE"));
     EXPECT_FALSE(f.platform.HasFile(kDir + L"\\Sub\\a.txt"));
-    EXPECT_TRUE(f.platform.HasFile(kTemp + L"MorvaneStart.ini")) << "the saved copy stays in the temporary folder";
-    EXPECT_EQ(f.view.events, (std::vector<std::wstring>{L"wait-cursor", L"pump", L"restore-cursor", L"pump"}));
+    EXPECT_TRUE(f.platform.HasFile(kTemp + L"MorvaneStart.ini"))
+        << "the saved copy stays in the temporary folder";
+    EXPECT_EQ(f.view.events,
+              (std::vector<std::wstring>{L"wait-cursor", L"pump", L"restore-cursor", L"pump"}));
 }
 
 TEST(SaveMVNInst, WithoutStartIniNoneIsSavedOrRestoredEvenWithAStaleCopyInTemp) {
@@ -88,7 +90,8 @@ TEST(SaveMVNInst, AnEmptiedDirectoryWithoutItsArchiveOrStartIniIsAFailure) {
 }
 
 TEST(SaveMVNInst, RefusesEmptyPathsAndRoots) {
-    for (const wchar_t* dir : {L"", L"C:", L"c:\\", L"\\", L"\\\\server\\share", L"\\\\server\\share\\", L"\\\\server"}) {
+    for (const wchar_t* dir :
+         {L"", L"C:", L"c:\\", L"\\", L"\\\\server\\share", L"\\\\server\\share\\", L"\\\\server"}) {
         Fixture f;
         f.state.CmdLineDir = dir;
         EXPECT_EQ(SaveMVNInst(f.context), 1);

@@ -32,12 +32,17 @@ struct Fixture {
     }
 };
 
-void MainIni(FakePlatform& p, const std::wstring& iniDir, const std::wstring& dataDir = L"D:\\Morvane\\Daten\\") {
+void MainIni(FakePlatform& p, const std::wstring& iniDir,
+             const std::wstring& dataDir = L"D:\\Morvane\\Daten\\") {
     p.SetIni(iniDir + L"morvane.ini", L"Setup", L"Datenverzeichnis", dataDir);
 }
 
-std::wstring E(std::wstring_view text) { return L"error:" + std::wstring(text); }
-std::wstring L(std::wstring_view text) { return L"log:" + std::wstring(text); }
+std::wstring E(std::wstring_view text) {
+    return L"error:" + std::wstring(text);
+}
+std::wstring L(std::wstring_view text) {
+    return L"log:" + std::wstring(text);
+}
 
 TEST(LocatorP2, Cases) {
     struct Case {
@@ -113,41 +118,59 @@ TEST(Locator10, Cases) {
         Outcome expected;
         bool has001;
     } cases[] = {
-        {"installer key missing", [](FakePlatform& p) { p.openableKeys.clear(); },
-         {1, {E(text::kM0InstallDirUnknown)}, L""}, false},
-        {"InstallLocation empty", [](FakePlatform& p) { p.registry.clear(); },
-         {1, {E(text::kM0InstallDirUnknown)}, L""}, false},
+        {"installer key missing",
+         [](FakePlatform& p) { p.openableKeys.clear(); },
+         {1, {E(text::kM0InstallDirUnknown)}, L""},
+         false},
+        {"InstallLocation empty",
+         [](FakePlatform& p) { p.registry.clear(); },
+         {1, {E(text::kM0InstallDirUnknown)}, L""},
+         false},
         {"start INI in the installation directory, doubled backslash",
          [](FakePlatform& p) {
              p.SetIni(kInstall10 + L"\\MorvaneStart.ini", L"Setup", L"IniPfad", L"D:\\Ini\\");
              MainIni(p, L"D:\\Ini\\");
          },
-         {0, {}, L"D:\\Ini\\"}, false},
+         {0, {}, L"D:\\Ini\\"},
+         false},
         {"VirtualStore copy of the start INI",
          [](FakePlatform& p) {
-             p.SetIni(L"c:\\users\\lehrer\\appdata\\local\\VirtualStore\\Program Files (x86)\\Morvane\\MorvaneStart.ini",
-                      L"Setup", L"IniPfad", L"E:\\VS\\");
+             p.SetIni(
+                 L"c:\\users\\lehrer\\appdata\\local\\VirtualStore\\Program Files "
+                 L"(x86)\\Morvane\\MorvaneStart.ini",
+                 L"Setup", L"IniPfad", L"E:\\VS\\");
              MainIni(p, L"E:\\VS\\");
          },
-         {0, {}, L"E:\\VS\\"}, false},
+         {0, {}, L"E:\\VS\\"},
+         false},
         {"start INI without IniPfad: no further candidate",
          [](FakePlatform& p) {
              p.SetIni(kInstall10 + L"\\MorvaneStart.ini", L"Setup", L"X", L"1");
-             p.SetIni(L"c:\\users\\lehrer\\appdata\\local\\VirtualStore\\Program Files (x86)\\Morvane\\MorvaneStart.ini",
-                      L"Setup", L"IniPfad", L"E:\\VS\\");
+             p.SetIni(
+                 L"c:\\users\\lehrer\\appdata\\local\\VirtualStore\\Program Files "
+                 L"(x86)\\Morvane\\MorvaneStart.ini",
+                 L"Setup", L"IniPfad", L"E:\\VS\\");
          },
-         {1, {E(text::kM1IniDirUnknown)}, L""}, false},
+         {1, {E(text::kM1IniDirUnknown)}, L""},
+         false},
         {"common application data kept unchanged, 001 folder",
          [](FakePlatform& p) {
              p.shellFolders[L"Common Appdata"] = L"C:\\ProgramData\\";
              p.AddDir(L"C:\\ProgramData\\Ostrana\\Morvane\\001");
              MainIni(p, L"C:\\ProgramData\\Ostrana\\Morvane\\001\\");
          },
-         {0, {}, L"C:\\ProgramData\\\\Ostrana\\Morvane\\001\\"}, true},
-        {"no common application data", [](FakePlatform&) {}, {1, {E(text::kM5AllUsersAppDataUnknown)}, L""}, false},
+         {0, {}, L"C:\\ProgramData\\\\Ostrana\\Morvane\\001\\"},
+         true},
+        {"no common application data",
+         [](FakePlatform&) {},
+         {1, {E(text::kM5AllUsersAppDataUnknown)}, L""},
+         false},
         {"main INI missing writes no log line",
-         [](FakePlatform& p) { p.SetIni(kInstall10 + L"\\MorvaneStart.ini", L"Setup", L"IniPfad", L"D:\\Ini"); },
-         {1, {E(text::kM2MainIniMissing)}, L"D:\\Ini"}, false},
+         [](FakePlatform& p) {
+             p.SetIni(kInstall10 + L"\\MorvaneStart.ini", L"Setup", L"IniPfad", L"D:\\Ini");
+         },
+         {1, {E(text::kM2MainIniMissing)}, L"D:\\Ini"},
+         false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -15,7 +15,8 @@ using testing::FakeView;
 using testing::ProcessEnded;
 
 void SampleData(FakePlatform& p) {
-    p.SetIni(L"C:\\ProgramData\\Ostrana\\Morvane\\morvane.ini", L"Setup", L"Datenverzeichnis", L"D:\\Morvane\\Daten\\");
+    p.SetIni(L"C:\\ProgramData\\Ostrana\\Morvane\\morvane.ini", L"Setup", L"Datenverzeichnis",
+             L"D:\\Morvane\\Daten\\");
     p.SetIni(L"C:\\ProgramData\\Ostrana\\Morvane\\morvane.ini", L"Benutzer", L"UserZahl", L"0");
     const wchar_t* dirs[] = {L"D:\\Morvane\\Formulare\\", L"D:\\Morvane\\Daten\\", L"D:\\Morvane\\NKK\\"};
     for (std::size_t i = 0; i < BackupFileNames.size(); ++i) {
@@ -76,10 +77,11 @@ TEST(Profiles, P2_10RunsItsWholeChain) {
         run.archiver.succeeds = archiveWorks;
         run.Go(ProfileP2_10(), L"MVNUpdaterP2_10.exe D:\\Apps\\Ostrana\\Morvane\\");
         EXPECT_EQ(run.exit, 0);
-        EXPECT_EQ(run.view.Only(L"log:"),
-                  Concat({L"Benutzeranzahl - OK", L"Die vorherige Morvane Installation wird gesichert ...",
-                          archiveWorks ? L"Morvane Sicherung - OK" : L"Fehler bei der Sicherung des Alt-Programms"},
-                         kBackupLines));
+        EXPECT_EQ(
+            run.view.Only(L"log:"),
+            Concat({L"Benutzeranzahl - OK", L"Die vorherige Morvane Installation wird gesichert ...",
+                    archiveWorks ? L"Morvane Sicherung - OK" : L"Fehler bei der Sicherung des Alt-Programms"},
+                   kBackupLines));
         EXPECT_EQ(run.view.Only(L"status:"), kStatusTexts);
         EXPECT_EQ(run.Pauses(), 6);
         EXPECT_EQ(run.platform.ini[testing::PathKey(L"C:\\ProgramData\\Ostrana\\Morvane\\MVN_9_Update.ini")]
@@ -96,11 +98,13 @@ TEST(Profiles, MVNUpdater10RunsItsWholeChain) {
     run.platform.registry[key + L"|InstallLocation|64"] = L"C:\\Program Files (x86)\\Morvane\\";
     run.platform.SetIni(L"C:\\Program Files (x86)\\Morvane\\MorvaneStart.ini", L"Setup", L"IniPfad",
                         L"C:\\ProgramData\\Ostrana\\Morvane\\");
-    run.platform.versions[testing::PathKey(L"C:\\Program Files (x86)\\Morvane\\Morvane9.EXE")] = {9, 1, 0, 12};
+    run.platform.versions[testing::PathKey(L"C:\\Program Files (x86)\\Morvane\\Morvane9.EXE")] = {9, 1, 0,
+                                                                                                  12};
     run.Go(Profile10(), L"MVNUpdater10.exe whatever");
     EXPECT_EQ(run.exit, 0);
-    EXPECT_EQ(run.view.Only(L"log:"),
-              Concat({L"Morvane-Datenpfad - OK", L"Morvane-Version - OK", L"Benutzeranzahl - OK"}, kBackupLines));
+    EXPECT_EQ(
+        run.view.Only(L"log:"),
+        Concat({L"Morvane-Datenpfad - OK", L"Morvane-Version - OK", L"Benutzeranzahl - OK"}, kBackupLines));
     EXPECT_EQ(run.view.Only(L"status:"), kStatusTexts);
     EXPECT_EQ(run.Pauses(), 5);
     EXPECT_TRUE(run.archiver.calls.empty());

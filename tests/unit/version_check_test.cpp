@@ -1,9 +1,9 @@
 #include "discovery/version_check.h"
-#include "discovery/user_check.h"
 
 #include <gtest/gtest.h>
 
 #include "discovery/messages.h"
+#include "discovery/user_check.h"
 #include "fakes.h"
 
 namespace mvn {
@@ -26,16 +26,37 @@ TEST(VersionDecisionP2, ShowTimeOutcomes) {
         std::vector<std::wstring> dialogs;
     } cases[] = {
         {std::nullopt, false, {}, 0, {}},
-        {ProductVersion{9, 3, 0, 12}, true, {true}, std::nullopt, {L"ask:" + std::wstring(text::kV3ConfirmUpdate)}},
+        {ProductVersion{9, 3, 0, 12},
+         true,
+         {true},
+         std::nullopt,
+         {L"ask:" + std::wstring(text::kV3ConfirmUpdate)}},
         {ProductVersion{9, 3, 0, 12}, true, {false}, 1, {L"ask:" + std::wstring(text::kV3ConfirmUpdate)}},
-        {ProductVersion{95, 1, 0, 0}, true, {true}, std::nullopt, {L"ask:" + std::wstring(text::kV3ConfirmUpdate)}},
-        {ProductVersion{10, 0, 1, 0}, true, {}, 1,
+        {ProductVersion{95, 1, 0, 0},
+         true,
+         {true},
+         std::nullopt,
+         {L"ask:" + std::wstring(text::kV3ConfirmUpdate)}},
+        {ProductVersion{10, 0, 1, 0},
+         true,
+         {},
+         1,
          {L"error:" + std::wstring(text::kV1AlreadyVersion10), L"error:" + V4(L"10.0.1.0")}},
-        {ProductVersion{8, 5, 0, 0}, true, {}, 1,
+        {ProductVersion{8, 5, 0, 0},
+         true,
+         {},
+         1,
          {L"error:" + std::wstring(text::kV2UnknownVersion), L"error:" + V4(L"8.5.0.0")}},
-        {ProductVersion{11, 0, 0, 0}, true, {}, 1,
+        {ProductVersion{11, 0, 0, 0},
+         true,
+         {},
+         1,
          {L"error:" + std::wstring(text::kV2UnknownVersion), L"error:" + V4(L"11.0.0.0")}},
-        {std::nullopt, true, {}, 1, {L"error:" + std::wstring(text::kV2UnknownVersion), L"error:" + V4(L"0.0.0.0")}},
+        {std::nullopt,
+         true,
+         {},
+         1,
+         {L"error:" + std::wstring(text::kV2UnknownVersion), L"error:" + V4(L"0.0.0.0")}},
     };
     for (const Case& c : cases) {
         FakeView view;
@@ -75,7 +96,9 @@ TEST(CheckMVNExe10, OnlyVersion9Passes) {
         FakePlatform platform;
         RunState state;
         state.InstallDir = L"C:\\Program Files (x86)\\Morvane\\";
-        if (c.version) platform.versions[testing::PathKey(L"C:\\Program Files (x86)\\Morvane\\Morvane9.EXE")] = *c.version;
+        if (c.version)
+            platform.versions[testing::PathKey(L"C:\\Program Files (x86)\\Morvane\\Morvane9.EXE")] =
+                *c.version;
         StepContext context{state, view, platform};
         EXPECT_EQ(CheckMVNExe10(context), c.result);
         EXPECT_EQ(state.InstalledVersion, c.recorded);
@@ -92,7 +115,7 @@ TEST(UserCheck, OnlyZeroPassesAndThe001FolderSkipsTheCount) {
         bool has001;
         int p2, ten;
     } cases[] = {
-        {L"0", false, 0, 0}, {L"1", false, 1, 1},    {std::nullopt, false, 1, 1},
+        {L"0", false, 0, 0},   {L"1", false, 1, 1},   {std::nullopt, false, 1, 1},
         {L"abc", false, 1, 1}, {L"0x0", false, 0, 0}, {L"3", true, 1, 0},
     };
     for (const Case& c : cases) {
@@ -106,8 +129,9 @@ TEST(UserCheck, OnlyZeroPassesAndThe001FolderSkipsTheCount) {
             StepContext context{state, view, platform};
             const int expected = step == &PruefeMVNUserP2 ? c.p2 : c.ten;
             EXPECT_EQ(step(context), expected);
-            EXPECT_EQ(view.Only(L"error:"), expected ? std::vector<std::wstring>{std::wstring(text::kUsersSignedIn)}
-                                                      : std::vector<std::wstring>{});
+            EXPECT_EQ(view.Only(L"error:"),
+                      expected ? std::vector<std::wstring>{std::wstring(text::kUsersSignedIn)}
+                               : std::vector<std::wstring>{});
         }
     }
 }

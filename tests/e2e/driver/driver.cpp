@@ -18,15 +18,18 @@ namespace e2e {
 namespace {
 
 void Usage() {
-    Emit(JsonObject().Str(L"event", L"usage").Str(
-        L"text",
-        L"e2e_driver [@argfile] --cmd=COMMAND-LINE [--cwd=DIR] [--timeout=MS] [--main-class=CLASS] "
-        L"[--checkpoint-dir=DIR] "
-        L"[--hold-open=PATH]... [--attrib=+h+s-r:PATH]... ACTION... ; actions: window geometry "
-        L"click:CAPTION key:NAME close resize:CLIENT-WxH maximize sync dialog answer:CAPTION answer-key:NAME "
-        L"dialog-key:NAME answer-close dismiss-all tab-to:CAPTION log wait-log:LINE watch-log:LINE status "
-        L"sleep:MS freeze thaw "
-        L"checkpoint:NAME wait-exit kill"));
+    Emit(JsonObject()
+             .Str(L"event", L"usage")
+             .Str(L"text",
+                  L"e2e_driver [@argfile] --cmd=COMMAND-LINE [--cwd=DIR] [--timeout=MS] [--main-class=CLASS] "
+                  L"[--checkpoint-dir=DIR] "
+                  L"[--hold-open=PATH]... [--attrib=+h+s-r:PATH]... ACTION... ; actions: window geometry "
+                  L"click:CAPTION key:NAME close resize:CLIENT-WxH maximize sync dialog answer:CAPTION "
+                  L"answer-key:NAME "
+                  L"dialog-key:NAME answer-close dismiss-all tab-to:CAPTION log wait-log:LINE watch-log:LINE "
+                  L"status "
+                  L"sleep:MS freeze thaw "
+                  L"checkpoint:NAME wait-exit kill"));
 }
 
 struct Timeout {
@@ -62,7 +65,8 @@ std::wstring FromUtf8(const std::string& bytes) {
 // An argument file holds one argument per line, verbatim: nothing is unquoted, so a command line
 // with quotes and trailing backslashes arrives exactly as the test wrote it.
 std::vector<std::wstring> ReadArgumentFile(const std::wstring& path) {
-    UniqueHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    UniqueHandle file(
+        ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
     if (!file) throw Failure{L"cannot open argument file " + path};
     std::string bytes;
     char buffer[4096];
@@ -144,13 +148,26 @@ void ApplyAttributes(const std::wstring& change) {
     for (wchar_t c : flags) {
         DWORD bit = 0;
         switch (std::towlower(c)) {
-            case L'+': set = true; continue;
-            case L'-': set = false; continue;
-            case L'h': bit = FILE_ATTRIBUTE_HIDDEN; break;
-            case L's': bit = FILE_ATTRIBUTE_SYSTEM; break;
-            case L'r': bit = FILE_ATTRIBUTE_READONLY; break;
-            case L'a': bit = FILE_ATTRIBUTE_ARCHIVE; break;
-            default: throw Failure{L"bad --attrib flag in " + change};
+            case L'+':
+                set = true;
+                continue;
+            case L'-':
+                set = false;
+                continue;
+            case L'h':
+                bit = FILE_ATTRIBUTE_HIDDEN;
+                break;
+            case L's':
+                bit = FILE_ATTRIBUTE_SYSTEM;
+                break;
+            case L'r':
+                bit = FILE_ATTRIBUTE_READONLY;
+                break;
+            case L'a':
+                bit = FILE_ATTRIBUTE_ARCHIVE;
+                break;
+            default:
+                throw Failure{L"bad --attrib flag in " + change};
         }
         attributes = set ? attributes | bit : attributes & ~bit;
     }
@@ -276,7 +293,10 @@ public:
         if (verb == L"window") {
             if (!WaitFor([&] { return VisibleMain() != nullptr; })) return Gone();
             HWND w = VisibleMain();
-            Emit(JsonObject().Str(L"event", L"window").Str(L"caption", CaptionOf(w)).Str(L"class", ClassOf(w)));
+            Emit(JsonObject()
+                     .Str(L"event", L"window")
+                     .Str(L"caption", CaptionOf(w))
+                     .Str(L"class", ClassOf(w)));
         } else if (verb == L"geometry") {
             HWND w = Main();
             if (!w) return Gone();
@@ -531,7 +551,8 @@ private:
 
     HWND NewDialog() {
         for (HWND hwnd : TopLevelWindows()) {
-            if (!::IsWindowVisible(hwnd) || reported_.count(hwnd) || ClassOf(hwnd) == options_.mainClass) continue;
+            if (!::IsWindowVisible(hwnd) || reported_.count(hwnd) || ClassOf(hwnd) == options_.mainClass)
+                continue;
             if (ChildOfClass(hwnd, WC_BUTTONW)) return hwnd;  // its controls exist
         }
         return nullptr;
@@ -539,7 +560,8 @@ private:
 
     std::vector<HWND> Children(HWND parent) const {
         std::vector<HWND> children;
-        for (HWND c = ::GetWindow(parent, GW_CHILD); c; c = ::GetWindow(c, GW_HWNDNEXT)) children.push_back(c);
+        for (HWND c = ::GetWindow(parent, GW_CHILD); c; c = ::GetWindow(c, GW_HWNDNEXT))
+            children.push_back(c);
         return children;
     }
 
@@ -570,7 +592,8 @@ private:
         HWND first = nullptr;
         for (HWND c : Children(dialog)) {
             if (ClassOf(c) != WC_BUTTONW || !::IsWindowVisible(c)) continue;
-            if ((static_cast<DWORD>(::GetWindowLongW(c, GWL_STYLE)) & BS_TYPEMASK) == BS_DEFPUSHBUTTON) return c;
+            if ((static_cast<DWORD>(::GetWindowLongW(c, GWL_STYLE)) & BS_TYPEMASK) == BS_DEFPUSHBUTTON)
+                return c;
             if (!first) first = c;
         }
         if (!first) throw Failure{L"the dialog has no button"};
@@ -622,8 +645,8 @@ private:
             return L"null";
         std::vector<INT> parts(std::min<size_t>(count, kMaxParts));
         SIZE_T read = 0;
-        if (!parts.empty() &&
-            !::ReadProcessMemory(process_.get(), remote.get(), parts.data(), parts.size() * sizeof(INT), &read))
+        if (!parts.empty() && !::ReadProcessMemory(process_.get(), remote.get(), parts.data(),
+                                                   parts.size() * sizeof(INT), &read))
             return L"null";
         std::vector<std::wstring> items;
         for (INT p : parts) items.push_back(JsonNumber(p));
@@ -789,7 +812,10 @@ int wmain(int argc, wchar_t** argv) {
             if (!session.Run(action)) break;
         if (!session.ended()) session.Run(L"wait-exit");
     } catch (const Timeout& t) {
-        Emit(JsonObject().Str(L"event", L"timeout").Str(L"action", t.action).Raw(L"windows_seen", session.SeenWindows()));
+        Emit(JsonObject()
+                 .Str(L"event", L"timeout")
+                 .Str(L"action", t.action)
+                 .Raw(L"windows_seen", session.SeenWindows()));
         session.Kill();
         return 2;
     } catch (const Failure& f) {

@@ -8,11 +8,21 @@ std::wstring JsonString(std::wstring_view text) {
     std::wstring out = L"\"";
     for (wchar_t c : text) {
         switch (c) {
-            case L'"': out += L"\\\""; break;
-            case L'\\': out += L"\\\\"; break;
-            case L'\n': out += L"\\n"; break;
-            case L'\r': out += L"\\r"; break;
-            case L'\t': out += L"\\t"; break;
+            case L'"':
+                out += L"\\\"";
+                break;
+            case L'\\':
+                out += L"\\\\";
+                break;
+            case L'\n':
+                out += L"\\n";
+                break;
+            case L'\r':
+                out += L"\\r";
+                break;
+            case L'\t':
+                out += L"\\t";
+                break;
             default:
                 if (c < 0x20) {
                     wchar_t buffer[8];
@@ -26,9 +36,13 @@ std::wstring JsonString(std::wstring_view text) {
     return out + L"\"";
 }
 
-std::wstring JsonNumber(long long value) { return std::to_wstring(value); }
+std::wstring JsonNumber(long long value) {
+    return std::to_wstring(value);
+}
 
-std::wstring JsonBool(bool value) { return value ? L"true" : L"false"; }
+std::wstring JsonBool(bool value) {
+    return value ? L"true" : L"false";
+}
 
 std::wstring JsonArray(const std::vector<std::wstring>& renderedItems) {
     std::wstring out = L"[";
