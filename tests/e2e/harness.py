@@ -31,6 +31,11 @@ INSTALLER_KEY = (r"HKEY_LOCAL_MACHINE\SOFTWARE\Microsoft\Windows\CurrentVersion\
                  r"\S-1-5-18\Products\3A1D5E0B7C9F24681B3D5F7092A4C6E8\InstallProperties")
 SHELL_FOLDERS_KEY = r"HKEY_LOCAL_MACHINE\SOFTWARE\Microsoft\Windows\CurrentVersion\Explorer\Shell Folders"
 COMMON_APPDATA = r"C:\ProgramData"
+# File times become local times in the archive, and the update record holds the local time: a fixed
+# zone keeps both independent of the machine's daylight-saving rule. The test process uses it too.
+TIME_ZONE = "UTC"
+os.environ["TZ"] = TIME_ZONE
+time.tzset()
 
 # German formats as user overrides of the prefix's locale. Wine rewrites every value of this key when
 # "Locale" differs from the locale it derives from the Unix environment (C.UTF-8 gives en-US, since
@@ -139,7 +144,7 @@ class Prefix:
         self.env = {k: v for k, v in os.environ.items()
                     if not k.startswith(("WINE", "LC_", "TEMP", "TMP")) and k not in ("LANG", "LANGUAGE", "DISPLAY")}
         self.env.update(WINEPREFIX=str(path), WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=",
-                        DISPLAY=display, LC_ALL="C.UTF-8", LANG="C.UTF-8")
+                        DISPLAY=display, LC_ALL="C.UTF-8", LANG="C.UTF-8", TZ=TIME_ZONE)
 
     # -- life cycle ---------------------------------------------------------------------------------
 
