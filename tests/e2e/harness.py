@@ -278,6 +278,22 @@ class Prefix:
             args.append(f"/reg:{view}")
         self.wine(args, timeout=60)
 
+    def delete_key(self, key: str, view: int | None = None) -> None:
+        """Deletes a key with its subkeys in one registry view and checks that it is gone. Whether
+        reg import's [-key] lines honour /reg:64 depends on which reg.exe Wine starts (a 32-bit one
+        once left the installer entry of an earlier case in the 64-bit view); reg delete opens the
+        key in the view asked for. Both are tried, and a key that survives them fails the run."""
+        view_args = [f"/reg:{view}"] if view and self.is_win64 else []
+        self.wine(["reg", "delete", key, "/f", *view_args], timeout=60, check=False)  # 1 when absent
+        if not self.has_key(key, view_args):
+            return
+        self.reg_import(f"[-{key}]\n", view)
+        if self.has_key(key, view_args):
+            raise E2EError(f"{key} (view {view}) is still there after reg delete and reg import")
+
+    def has_key(self, key: str, view_args: list[str]) -> bool:
+        return self.wine(["reg", "query", key, *view_args], timeout=60, check=False)[0] == 0
+
 
 def reg_value(name: str, value) -> str:
     """One .reg line. value: str (REG_SZ), int (REG_DWORD), bytes (REG_BINARY), ("expand", str)
@@ -486,10 +502,12 @@ class Environment:
     def registry(self, key: str, values: dict[str, object] | None = None, *, delete_key: bool = False,
                  view: int | None = None) -> None:
         """Sets or deletes values (see reg_value) of one key, or deletes the key; undone by reset()."""
-        text = f"[-{key}]\n" if delete_key else f"[{key}]\n" + "".join(
-            reg_value(n, v) + "\n" for n, v in (values or {}).items())
         self._registry_dirty = True
-        self.prefix.reg_import(text, view)
+        if delete_key:
+            self.prefix.delete_key(key, view)
+            return
+        self.prefix.reg_import(f"[{key}]\n" + "".join(reg_value(n, v) + "\n" for n, v in (values or {}).items()),
+                               view)
 
     def set_install_location(self, value: object = r"C:\Apps\Ostrana\Morvane" + "\\") -> None:
         """The Windows Installer entry MVNUpdater10 reads, in the 64-bit view. None removes the
@@ -519,11 +537,11 @@ class Environment:
         shutil.rmtree(temp, ignore_errors=True)
         temp.mkdir(parents=True, exist_ok=True)
         if self._registry_dirty:
-            self.prefix.reg_import(f"[-{INSTALLER_KEY}]\n\n[{SHELL_FOLDERS_KEY}]\n"
-                                   + reg_value("Common AppData", COMMON_APPDATA) + "\n", view=32)
-            if self.prefix.is_win64:
-                # The installer entry lives in the 64-bit view, which a 32-bit import does not reach.
-                self.prefix.reg_import(f"[-{INSTALLER_KEY}]\n", view=64)
+            self.prefix.reg_import(f"[{SHELL_FOLDERS_KEY}]\n" + reg_value("Common AppData", COMMON_APPDATA) + "\n",
+                                   view=32)
+            # The installer entry lives in the 64-bit view on a 64-bit prefix; clear both views.
+            for view in (32, 64) if self.prefix.is_win64 else (None,):
+                self.prefix.delete_key(INSTALLER_KEY, view)
             self._registry_dirty = False
 
     # -- screen -------------------------------------------------------------------------------------
