@@ -230,8 +230,11 @@ void CheckData(RandomAccessSource& source, std::uint64_t dataStart, const zip::E
     std::uint64_t produced = 0;
     uLong crc = crc32(0, nullptr, 0);
     int result = Z_OK;
+    // A full output buffer may leave output inside zlib with all input taken; ask for more
+    // input only once zlib has had room to hand that over.
+    bool outputPending = false;
     while (result != Z_STREAM_END) {
-        if (z->avail_in == 0) {
+        if (z->avail_in == 0 && !outputPending) {
             Require(remaining > 0, "deflate stream ends early" + where);
             const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(in.size(), remaining));
             Require(source.ReadAt(next, std::span(in).first(n)), "cannot read entry data" + where);
@@ -242,7 +245,10 @@ void CheckData(RandomAccessSource& source, std::uint64_t dataStart, const zip::E
         z->next_out = reinterpret_cast<Bytef*>(out.data());
         z->avail_out = static_cast<uInt>(out.size());
         result = inflate(z, Z_NO_FLUSH);
-        Require(result == Z_OK || result == Z_STREAM_END, "corrupt deflate data" + where);
+        // Z_BUF_ERROR: nothing was pending after all, so the next round reads input.
+        const bool noProgress = result == Z_BUF_ERROR && z->avail_in == 0;
+        Require(result == Z_OK || result == Z_STREAM_END || noProgress, "corrupt deflate data" + where);
+        outputPending = result == Z_OK && z->avail_out == 0;
         const auto got = static_cast<uInt>(out.size() - z->avail_out);
         crc = crc32(crc, reinterpret_cast<const Bytef*>(out.data()), got);
         produced += got;

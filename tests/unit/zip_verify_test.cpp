@@ -77,6 +77,23 @@ TEST(ZipVerify, AcceptsTheWritersArchive) {
     EXPECT_EQ(result.entries[2].record.uncompressedSize, 100000u);
 }
 
+// Runs of one byte inflate past the reader's 64 KiB output buffer from the last few input bytes,
+// so zlib still holds output when it has taken all input.
+TEST(ZipVerify, AcceptsEntriesThatInflatePastTheOutputBuffer) {
+    for (const std::size_t size : {65535u, 65536u, 65537u, 65600u, 65800u, 200000u}) {
+        MemorySink sink;
+        {
+            ZipWriter writer(sink);
+            MemorySource run(std::string(size, 'a'));
+            writer.Add(L"Morvane\\a.txt", run);
+            writer.Close();
+        }
+        MemoryArchive archive(sink.bytes);
+        const ZipVerifyResult result = ZipVerify(archive);
+        EXPECT_TRUE(result.ok) << size << ": " << result.problem;
+    }
+}
+
 TEST(ZipVerify, RejectsDamage) {
     MemorySink sink;
     const Bytes good = GoodArchive(sink, sink);
