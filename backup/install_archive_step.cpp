@@ -22,13 +22,22 @@ bool IsShareRoot(const std::wstring& dir) {
     return first == std::wstring::npos || rest.find(L'\\', first + 1) == std::wstring::npos;
 }
 
+// "\\?\UNC\server\share" names the share "\\server\share"; "\\?\D:\" and "\\.\D:\" the drive "D:\".
+std::wstring WithoutLongPathPrefix(const std::wstring& dir) {
+    if (dir.starts_with(L"\\\\?\\UNC\\")) return L"\\" + dir.substr(7);
+    if (dir.starts_with(L"\\\\?\\") || dir.starts_with(L"\\\\.\\")) return dir.substr(4);
+    return dir;
+}
+
 // The part of the step that may fail. Its order is what keeps the user's files safe: the
 // directory is touched only after the archive has been proven, and a start INI that could not be
 // saved keeps the directory as it is.
 int ArchiveAndEmpty(StepContext& context, const std::wstring& tempDir) {
     const std::wstring& dir = context.state.CmdLineDir;
-    if (IsRefusedInstallDir(dir) || tempDir.empty() || context.archiver == nullptr) return 1;
     Platform& platform = context.platform;
+    // "D:\.", "D:\\" or "." in a root directory are roots as well once resolved.
+    if (IsRefusedInstallDir(dir) || IsRefusedInstallDir(platform.FullPath(dir))) return 1;
+    if (tempDir.empty() || context.archiver == nullptr) return 1;
     const std::wstring archive = tempDir + L"mvnaltinst.zip";
     if (!context.archiver->WriteVerifiedArchive(archive, dir, platform.ModuleFileName())) return 1;
 
@@ -47,7 +56,8 @@ int ArchiveAndEmpty(StepContext& context, const std::wstring& tempDir) {
 
 }  // namespace
 
-bool IsRefusedInstallDir(const std::wstring& dir) {
+bool IsRefusedInstallDir(const std::wstring& given) {
+    const std::wstring dir = WithoutLongPathPrefix(given);
     return dir.empty() || dir == L"\\" || IsDriveSpec(dir) || IsShareRoot(dir);
 }
 

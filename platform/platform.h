@@ -55,6 +55,9 @@ public:
 
     virtual std::wstring TempPath() = 0;
     virtual std::wstring ModuleFileName() = 0;
+    // The absolute form of a path with "." and ".." resolved against the current directory, as
+    // GetFullPathNameW gives it; empty when it cannot be resolved.
+    virtual std::wstring FullPath(const std::wstring& path) = 0;
     // Reads the local clock once and formats that one reading with the user's current settings.
     virtual DateTimeTexts CurrentDateTimeTexts() = 0;
 };

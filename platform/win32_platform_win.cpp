@@ -210,6 +210,17 @@ std::wstring Win32Platform::ModuleFileName() {
     });
 }
 
+std::wstring Win32Platform::FullPath(const std::wstring& path) {
+    if (path.empty()) return {};
+    const DWORD needed = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (needed == 0) return {};
+    std::wstring full(needed, L'\0');
+    const DWORD written = ::GetFullPathNameW(path.c_str(), needed, full.data(), nullptr);
+    if (written == 0 || written >= needed) return {};
+    full.resize(written);
+    return full;
+}
+
 DateTimeTexts Win32Platform::CurrentDateTimeTexts() {
     SYSTEMTIME now{};
     ::GetLocalTime(&now);

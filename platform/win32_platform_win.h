@@ -25,6 +25,7 @@ public:
     bool DeleteFiles(const std::wstring& pattern) override;
     std::wstring TempPath() override;
     std::wstring ModuleFileName() override;
+    std::wstring FullPath(const std::wstring& path) override;
     DateTimeTexts CurrentDateTimeTexts() override;
 };
 

@@ -92,6 +92,7 @@ public:
     std::map<std::wstring, ProductVersion> versions;  // by PathKey
     std::wstring tempPath = L"C:\\Users\\lehrer\\AppData\\Local\\Temp\\";
     std::wstring modulePath = L"C:\\Downloads\\MVNUpdaterP2_10.exe";
+    std::map<std::wstring, std::wstring> fullPaths;  // FullPath answers; other paths come back as given
     DateTimeTexts now{L"08.12.2025", L"21:47:05"};
     int copyFolderResult = 0;
     std::vector<std::wstring> calls;
@@ -180,6 +181,10 @@ public:
     }
     std::wstring TempPath() override { return tempPath; }
     std::wstring ModuleFileName() override { return modulePath; }
+    std::wstring FullPath(const std::wstring& path) override {
+        const auto found = fullPaths.find(path);
+        return found == fullPaths.end() ? path : found->second;
+    }
     DateTimeTexts CurrentDateTimeTexts() override {
         calls.push_back(L"clock");
         return now;

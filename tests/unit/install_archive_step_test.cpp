@@ -98,8 +98,35 @@ TEST(SaveMVNInst, RefusesEmptyPathsAndRoots) {
         EXPECT_TRUE(f.archiver.calls.empty());
         EXPECT_FALSE(f.Deleted());
     }
-    for (const wchar_t* dir : {L"C:\\Morvane", L"\\\\server\\share\\Morvane", L"Morvane"}) {
-        EXPECT_FALSE(IsRefusedInstallDir(dir));
+    for (const wchar_t* dir : {L"\\\\?\\C:\\", L"\\\\.\\C:", L"\\\\?\\UNC\\server\\share"}) {
+        EXPECT_TRUE(IsRefusedInstallDir(dir)) << dir;
+    }
+    for (const wchar_t* dir : {L"C:\\Morvane", L"\\\\server\\share\\Morvane", L"Morvane",
+                               L"\\\\?\\UNC\\server\\share\\Morvane", L"\\\\?\\C:\\Morvane"}) {
+        EXPECT_FALSE(IsRefusedInstallDir(dir)) << dir;
+    }
+}
+
+// Other spellings of a root reach the step only through the command line; what they resolve to
+// decides.
+TEST(SaveMVNInst, RefusesDirectoriesThatResolveToARoot) {
+    // Given, resolved; an empty resolution is a path that cannot be resolved.
+    // clang-format off
+    const std::pair<const wchar_t*, const wchar_t*> cases[] = {
+        {L"D:\\.", L"D:\\"},
+        {L"D:\\Apps\\..", L"D:\\"},
+        {L".", L"C:\\"},
+        {L"\\\\server\\share\\.", L"\\\\server\\share\\"},
+        {L"Morvane\\..\\..", L""},
+    };
+    // clang-format on
+    for (const auto& [dir, resolved] : cases) {
+        Fixture f;
+        f.state.CmdLineDir = dir;
+        f.platform.fullPaths[dir] = resolved;
+        EXPECT_EQ(SaveMVNInst(f.context), 1) << dir;
+        EXPECT_TRUE(f.archiver.calls.empty()) << dir;
+        EXPECT_FALSE(f.Deleted()) << dir;
     }
 }
 
