@@ -21,6 +21,7 @@ public:
         if (h_ != INVALID_HANDLE_VALUE) Close(h_);
     }
     HANDLE get() const { return h_; }
+    HANDLE release() { return std::exchange(h_, INVALID_HANDLE_VALUE); }
     explicit operator bool() const { return h_ != INVALID_HANDLE_VALUE; }
 
 private:
@@ -88,6 +89,14 @@ public:
         if (!SeekFile(file_.get(), position)) return false;
         position_ = position;
         return true;
+    }
+    // The directory is emptied on the strength of this archive: a write error that the cache
+    // would only report later has to show now.
+    bool Commit() override {
+        const bool flushed = ::FlushFileBuffers(file_.get()) != 0;
+        const HANDLE h = file_.release();
+        const bool closed = h != INVALID_HANDLE_VALUE && ::CloseHandle(h) != 0;
+        return flushed && closed;
     }
 
 private:

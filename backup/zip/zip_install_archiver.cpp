@@ -27,6 +27,10 @@ bool ZipInstallArchiver::WriteArchive(const std::wstring& archivePath, const std
         ZipWriter writer(*sink);
         DoZip(files_, writer, installDir, ownModulePath);
         writer.Close();
+        if (!sink->Commit()) {
+            lastError_ = "cannot complete " + zip::ToUtf8(archivePath);
+            return false;
+        }
         return true;
     } catch (const std::exception& e) {
         // Not only ZipError: running out of memory must not let the directory be emptied either.

@@ -26,6 +26,10 @@ public:
     [[nodiscard]] virtual bool Write(std::span<const std::byte> data) = 0;
     virtual std::uint64_t Tell() const = 0;
     [[nodiscard]] virtual bool Seek(std::uint64_t position) = 0;
+    // Puts what was written beyond a later failure (the file's buffers on disk, the handle closed)
+    // and reports whether that went well; nothing may be written afterwards. A sink in memory has
+    // nothing to put.
+    [[nodiscard]] virtual bool Commit() { return true; }
 };
 
 // One file to be archived, read front to back once.

@@ -55,7 +55,7 @@ public:
     std::unique_ptr<Sink> CreateArchive(const std::wstring& path) override {
         if (!canCreate) return nullptr;
         archives[path] = std::make_shared<MemorySink>();
-        return std::make_unique<SharedSink>(archives[path]);
+        return std::make_unique<SharedSink>(archives[path], canCommit);
     }
     std::unique_ptr<RandomAccessSource> OpenArchive(const std::wstring& path) override {
         const auto it = archives.find(path);
@@ -70,18 +70,22 @@ public:
     std::set<std::wstring> unreadable;
     std::map<std::wstring, std::shared_ptr<MemorySink>> archives;
     bool canCreate = true;
+    bool canCommit = true;  // false: a write error shows only when the archive is flushed
     bool damageOnReadBack = false;
 
 private:
     class SharedSink final : public Sink {
     public:
-        explicit SharedSink(std::shared_ptr<MemorySink> sink) : sink_(std::move(sink)) {}
+        SharedSink(std::shared_ptr<MemorySink> sink, bool commits)
+            : sink_(std::move(sink)), commits_(commits) {}
         bool Write(std::span<const std::byte> data) override { return sink_->Write(data); }
         std::uint64_t Tell() const override { return sink_->Tell(); }
         bool Seek(std::uint64_t position) override { return sink_->Seek(position); }
+        bool Commit() override { return commits_; }
 
     private:
         std::shared_ptr<MemorySink> sink_;
+        bool commits_;
     };
 
     void Add(const std::wstring& path, std::uint32_t attributes, std::string content) {
@@ -197,6 +201,7 @@ TEST(InstallWalk, EveryFailureMakesTheArchiverReportFalse) {
         {"a file is held open", [](FakeFiles& f) { f.locked.insert(kInstall + L"\\Sub\\a.txt"); }},
         {"a folder cannot be listed", [](FakeFiles& f) { f.unreadable.insert(kInstall + L"\\Sub"); }},
         {"installation folder is missing", [](FakeFiles& f) { f.unreadable.insert(kInstall); }},
+        {"flushing the archive fails", [](FakeFiles& f) { f.canCommit = false; }},
         {"read-back finds damage", [](FakeFiles& f) { f.damageOnReadBack = true; }},
     };
     for (const auto& c : cases) {
