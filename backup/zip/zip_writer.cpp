@@ -10,7 +10,8 @@ namespace mvn {
 namespace {
 
 constexpr std::size_t kBlockSize = 16384;
-constexpr std::size_t kOutputSize = 65536;
+// Compressed output is collected up to this size before it is written: fewer, larger writes.
+constexpr std::size_t kOutputSize = 262144;
 
 // Deflate parameters of the archive format; -15 selects raw deflate, which method 8 requires.
 constexpr int kWindowBits = -15;
@@ -109,17 +110,22 @@ void ZipWriter::Deflate(Source& source, zip::EntryRecord& entry) {
     std::uint64_t total = 0;  // zlib's total_in is a 32-bit uLong on Windows
     uLong crc = crc32(0, nullptr, 0);
 
+    std::size_t filled = 0;  // bytes of out_ waiting to be written
     auto drain = [&](int flush) {
         int result = Z_OK;
         do {
-            z->next_out = reinterpret_cast<Bytef*>(out_.data());
-            z->avail_out = static_cast<uInt>(out_.size());
+            z->next_out = reinterpret_cast<Bytef*>(out_.data() + filled);
+            z->avail_out = static_cast<uInt>(out_.size() - filled);
             result = deflate(z, flush);
             // Z_BUF_ERROR only says that a full output buffer left nothing more to do.
             if (result != Z_OK && result != Z_STREAM_END && result != Z_BUF_ERROR) {
                 throw ZipError("deflate failed: " + entry.name);
             }
-            Write(std::span(out_).first(out_.size() - z->avail_out));
+            filled = out_.size() - z->avail_out;
+            if (filled == out_.size()) {
+                Write(out_);
+                filled = 0;
+            }
         } while (flush == Z_FINISH ? result != Z_STREAM_END : z->avail_out == 0);
     };
 
@@ -135,6 +141,7 @@ void ZipWriter::Deflate(Source& source, zip::EntryRecord& entry) {
         drain(Z_NO_FLUSH);
     }
     drain(Z_FINISH);
+    Write(std::span(out_).first(filled));
     entry.crc = static_cast<std::uint32_t>(crc);
     entry.uncompressedSize = total;
 }
