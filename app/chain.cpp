@@ -35,7 +35,7 @@ void React(View& view, const Reaction& reaction) {
 
 }  // namespace
 
-void RunChain(std::span<const ChainStep> chain, StepContext& context) {
+void Verarbeite(std::span<const ChainStep> chain, StepContext& context) {
     View& view = context.view;
     view.ExpandLog();
     view.ProcessPendingMessages();

@@ -45,9 +45,9 @@ struct ChainStep {
 // AddLogLine, ProcessPendingMessages, then the pause that lets the user read each success.
 void AddOkLine(View& view, std::wstring_view text);
 
-// Verarbeite: ExpandLog, ProcessPendingMessages, then every step in order. Errors raised by a step
+// ExpandLog, ProcessPendingMessages, then every step in order. Errors raised by a step
 // are not caught here.
-void RunChain(std::span<const ChainStep> chain, StepContext& context);
+void Verarbeite(std::span<const ChainStep> chain, StepContext& context);
 
 inline constexpr unsigned kOkLinePauseMs = 500;
 

@@ -28,7 +28,7 @@ void Updater::BtWeiterClick() {
         explicit RunningFlag(bool& f) : flag(f) { flag = true; }
         ~RunningFlag() { flag = false; }
     } guard(running_);
-    RunChain(profile_.chain, context_);
+    Verarbeite(profile_.chain, context_);
 }
 
 void Updater::BtAbbruchClick() {
