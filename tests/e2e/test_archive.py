@@ -161,13 +161,17 @@ class Archive(unittest.TestCase):
                          ["Liesmich.txt", "Morvane9.EXE", "MorvaneStart.ini", "Vorlagen"])
 
     def test_a_drive_root_is_never_archived_or_emptied(self):
-        sample = Installation(install_dir="C:", install_files={})
-        result = self.run_p2(sample, args="C:\\")
-        self.assertEqual(result.exit_code, 0, result.describe())
-        self.assertIn(ARCHIVE_FAILED, result.first("log")["lines"])
-        self.assertTrue(env.path("C:\\windows\\system32").is_dir())
-        self.assertTrue(env.path("C:\\Morvane9.EXE").is_file())
-        self.assertFalse((env.prefix.temp_dir / "mvnaltinst.zip").exists())
+        # Other spellings of the root are refused by what they resolve to.
+        for args in ("C:\\", "C:\\.", "C:\\windows\\.."):
+            with self.subTest(args):
+                env.reset()
+                sample = Installation(install_dir="C:", install_files={})
+                result = self.run_p2(sample, args=args)
+                self.assertEqual(result.exit_code, 0, result.describe())
+                self.assertIn(ARCHIVE_FAILED, result.first("log")["lines"])
+                self.assertTrue(env.path("C:\\windows\\system32").is_dir())
+                self.assertTrue(env.path("C:\\Morvane9.EXE").is_file())
+                self.assertFalse((env.prefix.temp_dir / "mvnaltinst.zip").exists())
 
 
 if __name__ == "__main__":
