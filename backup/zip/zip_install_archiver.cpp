@@ -9,6 +9,24 @@
 
 namespace mvn {
 
+namespace {
+
+// A sound archive is not enough: it has to be the one just written, entry for entry.
+bool HoldsExactly(const ZipVerifyResult& read, const std::vector<zip::EntryRecord>& written) {
+    if (read.entries.size() != written.size()) return false;
+    for (std::size_t i = 0; i < written.size(); ++i) {
+        const zip::EntryRecord& r = read.entries[i].record;
+        const zip::EntryRecord& w = written[i];
+        if (r.name != w.name || r.crc != w.crc || r.uncompressedSize != w.uncompressedSize ||
+            r.compressedSize != w.compressedSize || r.localHeaderOffset != w.localHeaderOffset) {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
 bool ZipInstallArchiver::WriteVerifiedArchive(const std::wstring& archivePath, const std::wstring& installDir,
                                               const std::wstring& ownModulePath) {
     return WriteArchive(archivePath, installDir, ownModulePath) && VerifyArchive(archivePath);
@@ -17,6 +35,7 @@ bool ZipInstallArchiver::WriteVerifiedArchive(const std::wstring& archivePath, c
 bool ZipInstallArchiver::WriteArchive(const std::wstring& archivePath, const std::wstring& installDir,
                                       const std::wstring& ownModulePath) {
     lastError_.clear();
+    written_.reset();
     try {
         // The sink must be gone before the archive is read back: it holds the file unshared.
         const std::unique_ptr<Sink> sink = files_.CreateArchive(archivePath);
@@ -31,6 +50,7 @@ bool ZipInstallArchiver::WriteArchive(const std::wstring& archivePath, const std
             lastError_ = "cannot complete " + zip::ToUtf8(archivePath);
             return false;
         }
+        written_ = writer.Entries();
         return true;
     } catch (const std::exception& e) {
         // Not only ZipError: running out of memory must not let the directory be emptied either.
@@ -48,8 +68,15 @@ bool ZipInstallArchiver::VerifyArchive(const std::wstring& archivePath) {
             return false;
         }
         const ZipVerifyResult result = ZipVerify(*archive);
-        if (!result.ok) lastError_ = "archive check failed: " + result.problem;
-        return result.ok;
+        if (!result.ok) {
+            lastError_ = "archive check failed: " + result.problem;
+            return false;
+        }
+        if (written_ && !HoldsExactly(result, *written_)) {
+            lastError_ = "the archive read back is not the one written";
+            return false;
+        }
+        return true;
     } catch (const std::exception& e) {
         lastError_ = e.what();
         return false;

@@ -1,10 +1,13 @@
 #pragma once
 // The installation archive of the archive step: the walk into a fresh ZIP file, then the read-back
 // proof, since the directory is emptied only when this succeeds.
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "backup/install_archiver.h"
 #include "backup/zip/archive_files.h"
+#include "backup/zip/zip_format.h"
 
 namespace mvn {
 
@@ -18,6 +21,7 @@ public:
     // The two halves of WriteVerifiedArchive, for the native tool that times them apart.
     bool WriteArchive(const std::wstring& archivePath, const std::wstring& installDir,
                       const std::wstring& ownModulePath);
+    // Reads the archive back whole; after WriteArchive it must also hold exactly the entries written.
     bool VerifyArchive(const std::wstring& archivePath);
 
     // Why the last call failed, for diagnostics; UTF-8.
@@ -26,6 +30,7 @@ public:
 private:
     ArchiveFiles& files_;
     std::string lastError_;
+    std::optional<std::vector<zip::EntryRecord>> written_;  // after a WriteArchive that succeeded
 };
 
 }  // namespace mvn

@@ -25,6 +25,8 @@ public:
     void Close();
 
     std::uint64_t EntryCount() const { return entries_.size(); }
+    // The entries written so far, as their central directory records give them.
+    const std::vector<zip::EntryRecord>& Entries() const { return entries_; }
 
 private:
     enum class State { Writing, Closed, Failed };

@@ -10,6 +10,7 @@
 
 #include "backup/zip/zip_install_archiver.h"
 #include "backup/zip/zip_verify.h"
+#include "backup/zip/zip_writer.h"
 #include "gtest/gtest.h"
 #include "zip_test_io.h"
 
@@ -61,6 +62,7 @@ public:
         const auto it = archives.find(path);
         if (it == archives.end()) return nullptr;
         std::vector<std::byte> bytes = it->second->bytes;
+        if (otherOnReadBack) bytes = OtherArchive();
         if (damageOnReadBack && !bytes.empty()) bytes[bytes.size() / 2] ^= std::byte{0x10};
         return std::make_unique<MemoryArchive>(std::move(bytes));
     }
@@ -72,8 +74,18 @@ public:
     bool canCreate = true;
     bool canCommit = true;  // false: a write error shows only when the archive is flushed
     bool damageOnReadBack = false;
+    bool otherOnReadBack = false;  // a sound archive, but not the one written
 
 private:
+    static std::vector<std::byte> OtherArchive() {
+        MemorySink sink;
+        ZipWriter writer(sink);
+        MemorySource content("anders");
+        writer.Add(L"Morvane\\b.txt", content);
+        writer.Close();
+        return sink.bytes;
+    }
+
     class SharedSink final : public Sink {
     public:
         SharedSink(std::shared_ptr<MemorySink> sink, bool commits)
@@ -203,6 +215,7 @@ TEST(InstallWalk, EveryFailureMakesTheArchiverReportFalse) {
         {"installation folder is missing", [](FakeFiles& f) { f.unreadable.insert(kInstall); }},
         {"flushing the archive fails", [](FakeFiles& f) { f.canCommit = false; }},
         {"read-back finds damage", [](FakeFiles& f) { f.damageOnReadBack = true; }},
+        {"read-back finds another archive", [](FakeFiles& f) { f.otherOnReadBack = true; }},
     };
     for (const auto& c : cases) {
         FakeFiles files;
