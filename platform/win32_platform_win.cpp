@@ -212,13 +212,11 @@ std::wstring Win32Platform::ModuleFileName() {
 
 std::wstring Win32Platform::FullPath(const std::wstring& path) {
     if (path.empty()) return {};
-    const DWORD needed = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
-    if (needed == 0) return {};
-    std::wstring full(needed, L'\0');
-    const DWORD written = ::GetFullPathNameW(path.c_str(), needed, full.data(), nullptr);
-    if (written == 0 || written >= needed) return {};
-    full.resize(written);
-    return full;
+    return GrowingText(MAX_PATH, [&](wchar_t* buffer, DWORD size) {
+        // Too small a buffer makes the call return the size it needs; report it as "did not fit".
+        const DWORD n = ::GetFullPathNameW(path.c_str(), size, buffer, nullptr);
+        return n >= size ? size : n;
+    });
 }
 
 DateTimeTexts Win32Platform::CurrentDateTimeTexts() {
