@@ -93,8 +93,12 @@ public:
     ScopedSelect(const ScopedSelect&) = delete;
     ScopedSelect& operator=(const ScopedSelect&) = delete;
     ~ScopedSelect() {
-        if (previous_ && previous_ != HGDI_ERROR) ::SelectObject(dc_, previous_);
+        if (previous_ && previous_ != SelectFailed()) ::SelectObject(dc_, previous_);
     }
+
+    // HGDI_ERROR spelt out: the SDK macro converts 0xFFFFFFFF to a signed long, which a 64-bit
+    // build with -Wsign-conversion rejects. The value is the same all-ones handle on both.
+    static HGDIOBJ SelectFailed() noexcept { return reinterpret_cast<HGDIOBJ>(static_cast<LONG_PTR>(-1)); }
 
 private:
     HDC dc_;

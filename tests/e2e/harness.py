@@ -71,6 +71,16 @@ class E2EError(RuntimeError):
     pass
 
 
+def program_bits() -> int:
+    """32 or 64: the machine the programs under test were built for, read from the PE header. The
+    shipped build is 32-bit; a 64-bit build stands in where the kernel runs no 32-bit code
+    (tools/wine-build.sh), and its registry view differs on a 64-bit prefix."""
+    head = (BUILD_DIR / PROGRAMS["10"]).read_bytes()[:4096]
+    pe = int.from_bytes(head[0x3C:0x40], "little")
+    machine = int.from_bytes(head[pe + 4:pe + 6], "little")
+    return 64 if machine == 0x8664 else 32
+
+
 # ---------------------------------------------------------------------------------------------------
 # Display
 
@@ -518,8 +528,8 @@ class Environment:
             self.registry(INSTALLER_KEY, {"InstallLocation": value}, view=64)
 
     def set_common_appdata(self, value: object) -> None:
-        """Shell Folders "Common AppData" in the view a 32-bit program reads (see reg_value)."""
-        self.registry(SHELL_FOLDERS_KEY, {"Common AppData": value}, view=32)
+        """Shell Folders "Common AppData" in the view the program reads (see reg_value)."""
+        self.registry(SHELL_FOLDERS_KEY, {"Common AppData": value}, view=program_bits())
 
     def reset(self) -> None:
         """Removes every file and folder outside C:\\windows that the fresh prefix did not have,
@@ -538,7 +548,7 @@ class Environment:
         temp.mkdir(parents=True, exist_ok=True)
         if self._registry_dirty:
             self.prefix.reg_import(f"[{SHELL_FOLDERS_KEY}]\n" + reg_value("Common AppData", COMMON_APPDATA) + "\n",
-                                   view=32)
+                                   view=program_bits())
             # The installer entry lives in the 64-bit view on a 64-bit prefix; clear both views.
             for view in (32, 64) if self.prefix.is_win64 else (None,):
                 self.prefix.delete_key(INSTALLER_KEY, view)

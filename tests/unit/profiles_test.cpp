@@ -41,7 +41,7 @@ struct FullRun {
             exit = e.code;
         }
     }
-    long Pauses() const { return std::count(view.events.begin(), view.events.end(), L"pause:500"); }
+    std::ptrdiff_t Pauses() const { return std::count(view.events.begin(), view.events.end(), L"pause:500"); }
 };
 
 const std::vector<std::wstring> kBackupLines = {
