@@ -96,11 +96,11 @@ public:
         if (previous_ && previous_ != SelectFailed()) ::SelectObject(dc_, previous_);
     }
 
+private:
     // HGDI_ERROR spelt out: the SDK macro converts 0xFFFFFFFF to a signed long, which a 64-bit
     // build with -Wsign-conversion rejects. The value is the same all-ones handle on both.
     static HGDIOBJ SelectFailed() noexcept { return reinterpret_cast<HGDIOBJ>(static_cast<LONG_PTR>(-1)); }
 
-private:
     HDC dc_;
     HGDIOBJ previous_;
 };

@@ -4,8 +4,9 @@
     python3 tools/bench/wine_step.py    (after make bench has generated build/bench/corpus)
 
 Copies the corpus into an installation directory of a prefix of its own (the step empties it),
-runs MVNUpdaterP2_10 from build/win32 and reports the time between the log line before the step
-and its success line, which includes writing, reading back, emptying and copying back.
+runs MVNUpdaterP2_10 from build/win32 (MVN_BUILD_DIR; `tools/wine-build.sh` picks the build this
+machine can run) and reports the time between the log line before the step and its success line,
+which includes writing, reading back, emptying and copying back.
 """
 
 import os
