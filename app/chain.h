@@ -3,22 +3,9 @@
 #include <span>
 #include <string_view>
 
-#include "app/run_state.h"
-#include "app/view.h"
-#include "platform/platform.h"
+#include "steps/step.h"
 
 namespace mvn {
-
-class InstallArchiver;
-
-struct StepContext {
-    RunState& state;
-    View& view;
-    Platform& platform;
-    InstallArchiver* archiver = nullptr;  // only the deliverable that archives has one
-};
-
-using StepFn = int (*)(StepContext&);
 
 enum class Follow {
     Nothing,          // go on with the next step

@@ -3,7 +3,7 @@
 #include <span>
 
 #include "app/chain.h"
-#include "app/window_layout.h"
+#include "ui/window_layout.h"
 
 namespace mvn {
 

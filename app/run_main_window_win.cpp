@@ -2,12 +2,12 @@
 
 #include <commctrl.h>
 
-#include "app/fhaupt_win.h"
 #include "app/main_window_win.h"
-#include "app/message_pump_win.h"
 #include "app/updater.h"
 #include "platform/dll_search_win.h"
 #include "platform/owner_window_win.h"
+#include "ui/fhaupt_win.h"
+#include "ui/message_pump_win.h"
 
 namespace mvn {
 

@@ -5,17 +5,10 @@
 
 #include "app/chain.h"
 #include "app/profile.h"
-#include "app/run_state.h"
+#include "steps/run_state.h"
+#include "ui/window_events.h"
 
 namespace mvn {
-
-class WindowEvents {
-public:
-    virtual ~WindowEvents() = default;
-    virtual void FormShow() = 0;
-    virtual void BtWeiterClick() = 0;
-    virtual void BtAbbruchClick() = 0;
-};
 
 class Updater final : public WindowEvents {
 public:
@@ -29,7 +22,7 @@ public:
     void BtAbbruchClick() override;
 
     const RunState& state() const { return state_; }
-    bool running() const { return running_; }
+    bool running() const override { return running_; }
 
 private:
     const Profile& profile_;

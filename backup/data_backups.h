@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/chain.h"
+#include "steps/step.h"
 
 namespace mvn {
 

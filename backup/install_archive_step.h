@@ -3,7 +3,7 @@
 // archive and the start INI in it. Nothing is deleted unless the archive has been read back intact.
 #include <string>
 
-#include "app/chain.h"
+#include "steps/step.h"
 
 namespace mvn {
 

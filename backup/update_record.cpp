@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "app/step_error.h"
+#include "platform/step_error.h"
 
 namespace mvn {
 namespace {

@@ -1,6 +1,6 @@
 #pragma once
 // "MVN_9_Update.ini" in the INI directory tells the installer that this run succeeded.
-#include "app/chain.h"
+#include "steps/step.h"
 
 namespace mvn {
 

@@ -1,6 +1,6 @@
 #pragma once
 // The first step of both chains: installation, INI and data directories.
-#include "app/chain.h"
+#include "steps/step.h"
 
 namespace mvn {
 

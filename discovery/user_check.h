@@ -1,6 +1,6 @@
 #pragma once
 // Nobody may be signed in to the application while it is updated.
-#include "app/chain.h"
+#include "steps/step.h"
 
 namespace mvn {
 

@@ -1,6 +1,6 @@
 #pragma once
 // Is version 9 of the application installed?
-#include "app/chain.h"
+#include "steps/step.h"
 
 namespace mvn {
 

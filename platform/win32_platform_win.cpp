@@ -7,10 +7,10 @@
 
 #include <vector>
 
-#include "app/step_error.h"
 #include "platform/dll_search_win.h"
 #include "platform/owner_window_win.h"
 #include "platform/registry_win.h"
+#include "platform/step_error.h"
 #include "platform/unique_handle_win.h"
 
 namespace mvn {

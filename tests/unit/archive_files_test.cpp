@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "backup/zip/utf8.h"
-#include "backup/zip/zip_install_archiver.h"
 #include "backup/zip/zip_verify.h"
+#include "backup/zip_install_archiver.h"
 #include "gtest/gtest.h"
 
 namespace mvn {

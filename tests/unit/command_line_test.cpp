@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/error_text.h"
+#include "ui/error_text.h"
 
 namespace mvn {
 namespace {

@@ -9,10 +9,10 @@
 #include <vector>
 
 #include "app/chain.h"
-#include "app/step_error.h"
-#include "app/view.h"
 #include "backup/install_archiver.h"
 #include "platform/platform.h"
+#include "platform/step_error.h"
+#include "steps/view.h"
 
 namespace mvn::testing {
 

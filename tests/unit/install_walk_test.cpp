@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "backup/zip/zip_install_archiver.h"
 #include "backup/zip/zip_verify.h"
 #include "backup/zip/zip_writer.h"
+#include "backup/zip_install_archiver.h"
 #include "gtest/gtest.h"
 #include "zip_test_io.h"
 

@@ -9,7 +9,7 @@
 
 #include "backup/zip/archive_files.h"
 #include "backup/zip/utf8.h"
-#include "backup/zip/zip_install_archiver.h"
+#include "backup/zip_install_archiver.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "app/message_pump_win.h"
+#include "ui/message_pump_win.h"
 
 namespace mvn {
 namespace {

@@ -1,4 +1,4 @@
-#include "app/error_text.h"
+#include "ui/error_text.h"
 
 namespace mvn {
 namespace {

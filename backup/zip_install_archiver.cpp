@@ -1,4 +1,4 @@
-#include "backup/zip/zip_install_archiver.h"
+#include "backup/zip_install_archiver.h"
 
 #include <exception>
 

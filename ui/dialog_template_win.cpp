@@ -1,4 +1,4 @@
-#include "app/dialog_template_win.h"
+#include "ui/dialog_template_win.h"
 
 namespace mvn {
 namespace {

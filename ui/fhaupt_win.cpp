@@ -1,15 +1,15 @@
-#include "app/fhaupt_win.h"
+#include "ui/fhaupt_win.h"
 
 #include <commctrl.h>
 
 #include <exception>
 
-#include "app/glyphs_win.h"
-#include "app/screen_area_win.h"
-#include "app/step_error.h"
-#include "app/uncaught_error_win.h"
-#include "app/updater.h"
 #include "platform/owner_window_win.h"
+#include "platform/step_error.h"
+#include "ui/glyphs_win.h"
+#include "ui/screen_area_win.h"
+#include "ui/uncaught_error_win.h"
+#include "ui/window_events.h"
 
 namespace mvn {
 namespace {

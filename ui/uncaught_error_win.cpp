@@ -1,9 +1,9 @@
-#include "app/uncaught_error_win.h"
+#include "ui/uncaught_error_win.h"
 
 #include <cstring>
 
-#include "app/dialogs_win.h"
-#include "app/error_text.h"
+#include "ui/dialogs_win.h"
+#include "ui/error_text.h"
 
 namespace mvn {
 namespace {

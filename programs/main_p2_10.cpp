@@ -5,7 +5,7 @@
 #include "app/main_window_win.h"
 #include "app/profile.h"
 #include "backup/zip/archive_files.h"
-#include "backup/zip/zip_install_archiver.h"
+#include "backup/zip_install_archiver.h"
 #include "platform/dll_search_win.h"
 #include "platform/win32_platform_win.h"
 

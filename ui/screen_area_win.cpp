@@ -1,4 +1,4 @@
-#include "app/screen_area_win.h"
+#include "ui/screen_area_win.h"
 
 namespace mvn {
 

@@ -1,12 +1,12 @@
-#include "app/dialogs_win.h"
+#include "ui/dialogs_win.h"
 
 #include <algorithm>
 #include <span>
 
-#include "app/dialog_template_win.h"
-#include "app/dpi_win.h"
-#include "app/screen_area_win.h"
 #include "platform/unique_handle_win.h"
+#include "ui/dialog_template_win.h"
+#include "ui/dpi_win.h"
+#include "ui/screen_area_win.h"
 
 namespace mvn {
 namespace {

@@ -3,15 +3,15 @@
 // to show the result log when a run starts.
 #include <windows.h>
 
-#include "app/dpi_win.h"
-#include "app/result_log_win.h"
-#include "app/view.h"
-#include "app/window_layout.h"
 #include "platform/unique_handle_win.h"
+#include "steps/view.h"
+#include "ui/dpi_win.h"
+#include "ui/result_log_win.h"
+#include "ui/window_layout.h"
 
 namespace mvn {
 
-class Updater;
+class WindowEvents;
 
 class MainWindow final : public View {
 public:
@@ -20,7 +20,7 @@ public:
     MainWindow& operator=(const MainWindow&) = delete;
 
     // The events go to the updater, which needs this object to exist first.
-    void Bind(Updater& updater) noexcept { updater_ = &updater; }
+    void Bind(WindowEvents& updater) noexcept { updater_ = &updater; }
     // The window and its controls at the designed size, still hidden.
     bool Create();
     // Places the window at its first position, shows it and gives BtWeiter the focus.
@@ -61,7 +61,7 @@ private:
     HINSTANCE instance_;
     const WindowLayout& layout_;
     const DpiScale scale_;
-    Updater* updater_ = nullptr;
+    WindowEvents* updater_ = nullptr;
 
     UniqueFont windowFont_;
     UniqueFont buttonFont_;

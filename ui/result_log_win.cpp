@@ -1,4 +1,4 @@
-#include "app/result_log_win.h"
+#include "ui/result_log_win.h"
 
 #include <commctrl.h>
 #include <richedit.h>

@@ -5,9 +5,9 @@
 
 #include <utility>
 
-#include "app/dialogs_win.h"
-#include "app/fhaupt_win.h"
-#include "app/message_pump_win.h"
+#include "ui/dialogs_win.h"
+#include "ui/fhaupt_win.h"
+#include "ui/message_pump_win.h"
 
 namespace mvn {
 namespace {
