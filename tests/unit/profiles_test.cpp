@@ -150,9 +150,10 @@ TEST(Profiles, AProgramRunningFromTheInstallationStopsBeforeAnythingChanges) {
         run.Go(p2 ? ProfileP2_10() : Profile10(), p2 ? L"p.exe " + installDir : L"MVNUpdater10.exe");
         EXPECT_EQ(run.exit, 1);
         const std::wstring usersOk(text::kUsersOk);
-        EXPECT_EQ(run.view.Only(L"log:"), p2 ? std::vector<std::wstring>{usersOk}
-                                             : std::vector<std::wstring>{L"Morvane-Datenpfad - OK",
-                                                                         L"Morvane-Version - OK", usersOk});
+        const std::vector<std::wstring> log =
+            p2 ? std::vector<std::wstring>{usersOk}
+               : std::vector<std::wstring>{L"Morvane-Datenpfad - OK", L"Morvane-Version - OK", usersOk};
+        EXPECT_EQ(run.view.Only(L"log:"), log);
         EXPECT_EQ(run.view.Only(L"error:"),
                   std::vector<std::wstring>{
                       L"Auf diesem PC läuft noch ein Programm aus dem Morvane-Verzeichnis:\n" + installDir +
