@@ -1,6 +1,7 @@
 #include "app/backup_chain.h"
 #include "app/profile.h"
 #include "discovery/locator.h"
+#include "discovery/running_programs.h"
 #include "discovery/user_check.h"
 #include "discovery/version_check.h"
 
@@ -11,6 +12,7 @@ constexpr ChainStep kChain[] = {
     {L"PruefeMVNIni", {}, {}, &PruefeMVNIni10, {Follow::LogLineAndPump, text::kDataPathOk}},
     {L"CheckMVNExe", {}, {}, &CheckMVNExe10, {Follow::LogLineAndPump, text::kVersionOk}},
     {L"PruefeMVNUser", {}, {}, &PruefeMVNUser10, {Follow::OkLine, text::kUsersOk}},
+    {L"PruefeLaufendeProgramme", {}, {}, &PruefeLaufendeProgramme10, {Follow::Nothing, {}}},
     kBackupFormKatalogStep,
     kBackupFormHilfePfadStep,
     kBackupFaecherkanonStep,

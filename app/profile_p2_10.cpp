@@ -2,6 +2,7 @@
 #include "app/profile.h"
 #include "backup/install_archive_step.h"
 #include "discovery/locator.h"
+#include "discovery/running_programs.h"
 #include "discovery/user_check.h"
 #include "discovery/version_check.h"
 
@@ -11,6 +12,7 @@ namespace {
 constexpr ChainStep kChain[] = {
     {L"PruefeMVNIni", {}, {}, &PruefeMVNIniP2, {Follow::Nothing, {}}},
     {L"PruefeMVNUser", {}, {}, &PruefeMVNUserP2, {Follow::OkLine, text::kUsersOk}},
+    {L"PruefeLaufendeProgramme", {}, {}, &PruefeLaufendeProgrammeP2, {Follow::Nothing, {}}},
     {L"SaveMVNInst",
      text::kArchiveAnnounce,
      {},

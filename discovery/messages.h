@@ -43,4 +43,10 @@ inline constexpr std::wstring_view kV5NeedsVersion9 =
 inline constexpr std::wstring_view kUsersSignedIn =
     L"Es sind noch Anwender in Morvane angemeldet!\nDas Update wird abgebrochen!";
 
+// The running program's full path stands between the two.
+inline constexpr std::wstring_view kProgramRunningHead =
+    L"Auf diesem PC läuft noch ein Programm aus dem Morvane-Verzeichnis:\n";
+inline constexpr std::wstring_view kProgramRunningTail =
+    L"\nBitte beenden Sie es zuerst!\nDas Update wird abgebrochen!";
+
 }  // namespace mvn::text

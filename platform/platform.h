@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace mvn {
 
@@ -60,6 +61,19 @@ public:
     virtual std::wstring FullPath(const std::wstring& path) = 0;
     // Reads the local clock once and formats that one reading with the user's current settings.
     virtual DateTimeTexts CurrentDateTimeTexts() = 0;
+
+    // Programs running on this PC, for the check that none runs from the installation directory.
+    struct RunningProcess {
+        std::uint32_t id = 0;
+        std::wstring imagePath;  // QueryFullProcessImageNameW; empty when it cannot be read
+    };
+    // Every process of a Toolhelp snapshot, the own one included; empty when no snapshot is taken.
+    virtual std::vector<RunningProcess> RunningProcesses() = 0;
+    virtual std::uint32_t CurrentProcessId() = 0;
+    // GetLongPathNameW: 8.3 components spelt out; empty when the path cannot be resolved.
+    virtual std::wstring LongPath(const std::wstring& path) = 0;
+    // CompareStringOrdinal ignoring case, the way the file system matches names: <0, 0 or >0.
+    virtual int CompareOrdinalIgnoreCase(const std::wstring& a, const std::wstring& b) = 0;
 };
 
 inline constexpr int kCsidlLocalAppData = 0x1C;

@@ -27,6 +27,11 @@ public:
     std::wstring ModuleFileName() override;
     std::wstring FullPath(const std::wstring& path) override;
     DateTimeTexts CurrentDateTimeTexts() override;
+
+    std::vector<RunningProcess> RunningProcesses() override;
+    std::uint32_t CurrentProcessId() override;
+    std::wstring LongPath(const std::wstring& path) override;
+    int CompareOrdinalIgnoreCase(const std::wstring& a, const std::wstring& b) override;
 };
 
 }  // namespace mvn

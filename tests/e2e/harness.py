@@ -414,16 +414,23 @@ class Environment:
         """The fake application executable with that product version ("none": no version resource)."""
         return self.build_dir / "e2e" / "fixtures" / f"fake_morvane_{(version or 'none').replace('.', '_')}.exe"
 
+    @property
+    def lingering(self) -> Path:
+        """A windowless program that runs until the driver that started it (--background) ends."""
+        return self.build_dir / "e2e" / "fixtures" / "lingering.exe"
+
     def run(self, program: str, args: str | None = None, *, cmdline: str | None = None, cwd: str = "C:\\",
             actions: list[str] | tuple[str, ...] = (), timeout: float = 15, hold_open: tuple[str, ...] = (),
-            attrib: tuple[str, ...] = (), checkpoint=None) -> Result:
+            attrib: tuple[str, ...] = (), background: tuple[str, ...] = (), checkpoint=None) -> Result:
         """Starts a program under the driver and returns what it observed.
 
         program: "P2", "10", or a Windows path. cmdline replaces the whole command line; otherwise it
         is the quoted program path followed by args, verbatim. timeout bounds every single wait of
         the driver (seconds). hold_open: Windows paths that the driver keeps open for writing while
-        the program runs; attrib: "+h+s:C:\\path" changes before the start. checkpoint(name, events) is
-        called at each "checkpoint:NAME" action while the program waits for it."""
+        the program runs; attrib: "+h+s:C:\\path" changes before the start; background: Windows paths
+        of programs that the driver starts before the program and ends when it ends itself.
+        checkpoint(name, events) is called at each "checkpoint:NAME" action while the program waits
+        for it."""
         if cmdline is None:
             target = program if ":\\" in program else self.prefix.windows(self.program(program))
             cmdline = f'"{target}"' + ("" if args is None else " " + args)
@@ -432,7 +439,8 @@ class Environment:
         gate.mkdir(exist_ok=True)
         lines = [f"--cmd={cmdline}", f"--cwd={cwd}", f"--timeout={int(timeout * 1000)}",
                  f"--checkpoint-dir={self.prefix.windows(gate)}"]
-        lines += [f"--hold-open={p}" for p in hold_open] + [f"--attrib={a}" for a in attrib] + list(actions)
+        lines += [f"--hold-open={p}" for p in hold_open] + [f"--attrib={a}" for a in attrib]
+        lines += [f"--background={p}" for p in background] + list(actions)
         if any("\n" in line or "\r" in line for line in lines):
             raise E2EError("driver arguments cannot hold line breaks")
         args_path = base.with_suffix(".args")

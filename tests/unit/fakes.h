@@ -190,6 +190,27 @@ public:
         return now;
     }
 
+    // Running programs: the process list, the own id and the long forms of 8.3 paths.
+    std::vector<RunningProcess> processes;
+    std::uint32_t ownProcessId = 4242;
+    std::map<std::wstring, std::wstring> longPaths;  // LongPath answers by PathKey; others as given
+    std::vector<RunningProcess> RunningProcesses() override { return processes; }
+    std::uint32_t CurrentProcessId() override { return ownProcessId; }
+    std::wstring LongPath(const std::wstring& path) override {
+        const auto found = longPaths.find(PathKey(path));
+        return found == longPaths.end() ? path : found->second;
+    }
+    // ASCII letters only, which is all the cases use; Windows folds every letter of its table.
+    int CompareOrdinalIgnoreCase(const std::wstring& a, const std::wstring& b) override {
+        const auto upper = [](wchar_t c) {
+            return c >= L'a' && c <= L'z' ? static_cast<wchar_t>(c - 32) : c;
+        };
+        for (std::size_t i = 0; i < a.size() && i < b.size(); ++i) {
+            if (upper(a[i]) != upper(b[i])) return upper(a[i]) < upper(b[i]) ? -1 : 1;
+        }
+        return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+    }
+
 private:
     void AddParents(const std::wstring& path) {
         std::wstring key = PathKey(path);

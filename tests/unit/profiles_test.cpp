@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "app/chain_texts.h"
 #include "app/profile.h"
 #include "app/updater.h"
 #include "backup/data_backups.h"
@@ -123,6 +124,46 @@ TEST(Profiles, AFailedBackupEndsWithOneAndWritesNoRecord) {
     EXPECT_EQ(run.exit, 1);
     EXPECT_EQ(run.view.Only(L"log:").back(), L"Sicherung der NKK-Dateien wird erstellt ...");
     for (const auto& c : run.platform.calls) EXPECT_FALSE(c.starts_with(L"ini-write:"));
+}
+
+// Found right after the user check: nothing archived, deleted, copied or written, and the log stops
+// at the user check's line.
+TEST(Profiles, AProgramRunningFromTheInstallationStopsBeforeAnythingChanges) {
+    for (bool p2 : {true, false}) {
+        SCOPED_TRACE(p2 ? "MVNUpdaterP2_10" : "MVNUpdater10");
+        FullRun run;
+        SampleData(run.platform);
+        const std::wstring installDir =
+            p2 ? L"D:\\Apps\\Ostrana\\Morvane" : L"C:\\Program Files (x86)\\Morvane";
+        run.platform.shellFolders[L"Common Appdata"] = L"C:\\ProgramData";
+        const std::wstring key(kInstallPropertiesKey);
+        run.platform.openableKeys.insert(key + L"|64");
+        run.platform.registry[key + L"|InstallLocation|64"] = installDir + L"\\";
+        run.platform.SetIni(installDir + L"\\MorvaneStart.ini", L"Setup", L"IniPfad",
+                            L"C:\\ProgramData\\Ostrana\\Morvane\\");
+        run.platform.versions[testing::PathKey(installDir + L"\\Morvane9.EXE")] = {9, 1, 0, 12};
+        run.platform.AddFile(installDir + L"\\Morvane9.EXE");
+        run.platform.processes = {{run.platform.ownProcessId, installDir + L"\\MVNUpdater.exe"},
+                                  {31, installDir + L"\\Werkzeuge\\Helfer.exe"}};
+        run.view.answers = {true};
+        const std::size_t filesBefore = run.platform.files.size();
+        run.Go(p2 ? ProfileP2_10() : Profile10(), p2 ? L"p.exe " + installDir : L"MVNUpdater10.exe");
+        EXPECT_EQ(run.exit, 1);
+        const std::wstring usersOk(text::kUsersOk);
+        const std::vector<std::wstring> log =
+            p2 ? std::vector<std::wstring>{usersOk}
+               : std::vector<std::wstring>{L"Morvane-Datenpfad - OK", L"Morvane-Version - OK", usersOk};
+        EXPECT_EQ(run.view.Only(L"log:"), log);
+        EXPECT_EQ(run.view.Only(L"error:"),
+                  std::vector<std::wstring>{
+                      L"Auf diesem PC läuft noch ein Programm aus dem Morvane-Verzeichnis:\n" + installDir +
+                      L"\\Werkzeuge\\Helfer.exe\nBitte beenden Sie es zuerst!\nDas "
+                      L"Update wird abgebrochen!"});
+        EXPECT_TRUE(run.view.Only(L"status:").empty());
+        EXPECT_TRUE(run.archiver.calls.empty());
+        for (const auto& call : run.platform.calls) EXPECT_TRUE(call.starts_with(L"reg:")) << call;
+        EXPECT_EQ(run.platform.files.size(), filesBefore);
+    }
 }
 
 }  // namespace

@@ -23,7 +23,8 @@ void Usage() {
              .Str(L"text",
                   L"e2e_driver [@argfile] --cmd=COMMAND-LINE [--cwd=DIR] [--timeout=MS] [--main-class=CLASS] "
                   L"[--checkpoint-dir=DIR] "
-                  L"[--hold-open=PATH]... [--attrib=+h+s-r:PATH]... ACTION... ; actions: window geometry "
+                  L"[--hold-open=PATH]... [--attrib=+h+s-r:PATH]... [--background=EXE]... ACTION... ; "
+                  L"actions: window geometry "
                   L"click:CAPTION key:NAME close resize:CLIENT-WxH maximize sync dialog answer:CAPTION "
                   L"answer-key:NAME "
                   L"dialog-key:NAME answer-close dismiss-all tab-to:CAPTION log wait-log:LINE watch-log:LINE "
@@ -95,6 +96,7 @@ struct Options {
     std::wstring checkpointDir;
     std::vector<std::wstring> holdOpen;
     std::vector<std::wstring> attributes;
+    std::vector<std::wstring> background;
     std::vector<std::wstring> actions;
 };
 
@@ -126,6 +128,8 @@ Options ParseOptions(int argc, wchar_t** argv) {
             o.holdOpen.push_back(value(L"--hold-open="));
         } else if (StartsWith(arg, L"--attrib=")) {
             o.attributes.push_back(value(L"--attrib="));
+        } else if (StartsWith(arg, L"--background=")) {
+            o.background.push_back(value(L"--background="));
         } else if (StartsWith(arg, L"--")) {
             throw Failure{L"unknown option " + arg};
         } else {
@@ -214,6 +218,37 @@ std::vector<std::wstring> SplitLines(const std::wstring& text) {
     return lines;
 }
 
+// A program started before the one under test and ended with the driver. Its command line is the
+// driver's process id, so that a program that waits for it (fixtures/lingering.cpp) ends by itself
+// even when the driver is killed.
+class BackgroundProgram {
+public:
+    explicit BackgroundProgram(const std::wstring& path) {
+        std::wstring commandLine = L"\"" + path + L"\" " + std::to_wstring(::GetCurrentProcessId());
+        STARTUPINFOW si{};
+        si.cb = sizeof si;
+        PROCESS_INFORMATION pi{};
+        if (!::CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                              &si, &pi))
+            throw Failure{L"cannot start " + path + L": error " + std::to_wstring(::GetLastError())};
+        process_.reset(pi.hProcess);
+        UniqueHandle thread(pi.hThread);
+        pid_ = pi.dwProcessId;
+    }
+    BackgroundProgram(BackgroundProgram&&) = default;
+    BackgroundProgram& operator=(BackgroundProgram&&) = default;
+    ~BackgroundProgram() {
+        if (!process_) return;
+        ::TerminateProcess(process_.get(), 0);
+        ::WaitForSingleObject(process_.get(), 5000);
+    }
+    DWORD pid() const { return pid_; }
+
+private:
+    UniqueHandle process_;
+    DWORD pid_ = 0;
+};
+
 class Session {
 public:
     explicit Session(const Options& options) : options_(options) {}
@@ -225,6 +260,10 @@ public:
                                          FILE_ATTRIBUTE_NORMAL, nullptr));
             if (!h) throw Failure{L"cannot hold open " + path};
             held_.push_back(std::move(h));
+        }
+        for (const auto& path : options_.background) {
+            background_.emplace_back(path);
+            Emit(JsonObject().Str(L"event", L"background").Num(L"pid", background_.back().pid()));
         }
         std::wstring commandLine = options_.commandLine;  // CreateProcessW may write into it
         STARTUPINFOW si{};
@@ -781,6 +820,7 @@ private:
     UniqueHandle thread_;
     DWORD pid_ = 0;
     std::vector<UniqueHandle> held_;
+    std::vector<BackgroundProgram> background_;
     HWND main_ = nullptr;
     HWND dialog_ = nullptr;
     std::set<HWND> reported_;
