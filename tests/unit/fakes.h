@@ -204,6 +204,7 @@ class FakeArchiver final : public InstallArchiver {
 public:
     explicit FakeArchiver(FakePlatform& p) : platform_(p) {}
     bool succeeds = true;
+    bool unchanged = true;  // what StillAsWalked answers
     std::vector<std::wstring> calls;
     bool WriteVerifiedArchive(const std::wstring& archive, const std::wstring& dir,
                               const std::wstring& own) override {
@@ -211,9 +212,15 @@ public:
         platform_.AddFile(archive, "PK");
         return succeeds;
     }
+    const WalkSnapshot& Walked() const override { return walked_; }
+    bool StillAsWalked(const std::wstring& dir) override {
+        calls.push_back(L"still-as-walked:" + dir);
+        return unchanged;
+    }
 
 private:
     FakePlatform& platform_;
+    WalkSnapshot walked_;
 };
 
 }  // namespace mvn::testing
