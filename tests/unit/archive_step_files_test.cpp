@@ -71,6 +71,50 @@ TEST(ArchiveStepOverFiles, AFileHeldOpenForWritingKeepsEverything) {
     EXPECT_EQ(i.files.OpenHandles(), 0);
 }
 
+// Writing and proving a large archive takes minutes; on a network installation another PC may start
+// the application meanwhile. What changes then is in no proven archive and must not be deleted.
+TEST(ArchiveStepOverFiles, NothingIsDeletedWhenTheDirectoryChangedAfterItsWalk) {
+    const struct {
+        const char* change;
+        void (*apply)(MemoryFileSystem&);
+    } cases[] = {
+        {"a file appeared", [](MemoryFileSystem& f) { f.AddFile(kDir + L"\\Sub\\Sperre.lck", "pc-12"); }},
+        {"a file was rewritten", [](MemoryFileSystem& f) { f.Rewrite(kDir + L"\\Morvane9.EXE", "neu"); }},
+        {"a folder appeared", [](MemoryFileSystem& f) { f.AddDir(kDir + L"\\Temp"); }},
+    };
+    for (const auto& c : cases) {
+        Installation i;
+        // The first copy is the saving of the start INI, after the archive has been proven.
+        bool changed = false;
+        i.files.beforeOperation = [&](const std::wstring& kind, const std::wstring&) {
+            if (kind == L"copy" && !changed) c.apply(i.files), changed = true;
+        };
+        EXPECT_EQ(SaveMVNInst(i.context), 1) << c.change;
+        EXPECT_TRUE(changed) << c.change;
+        EXPECT_TRUE(i.files.HasFile(kDir + L"\\Morvane9.EXE")) << c.change;
+        EXPECT_TRUE(i.files.HasFile(kDir + L"\\Sub\\a.txt")) << c.change;
+        EXPECT_FALSE(i.files.HasFile(kDir + L"\\mvnaltinst.zip")) << c.change;
+    }
+}
+
+// CopyFileExW gives a copy the source's attributes, and refuses to replace a read-only or hidden
+// file: a read-only start INI on a protected share must not block every later run of this user.
+TEST(ArchiveStepOverFiles, ReadOnlyHiddenOrSystemFilesOfEarlierRunsAreReplaced) {
+    Installation i;
+    const std::uint32_t blocking = kAttributeReadOnly | kAttributeHidden | kAttributeSystem;
+    i.files.AddFile(kDir + L"\\MorvaneStart.ini", "[Setup]", kAttributeReadOnly | kAttributeArchive);
+    i.files.AddFile(kTempArchive, "an earlier archive", blocking);
+    i.files.AddFile(kTemp + L"MorvaneStart.ini", "an earlier start INI", blocking);
+    for (int run = 1; run <= 2; ++run) {
+        ASSERT_EQ(SaveMVNInst(i.context), 0) << "run " << run << ": " << i.archiver.LastError();
+        EXPECT_EQ(i.files.Content(kDir + L"\\MorvaneStart.ini"), "[Setup]");
+        EXPECT_EQ(i.files.Content(kDir + L"\\mvnaltinst.zip"), i.files.Content(kTempArchive));
+        EXPECT_NE(i.files.Find(kTemp + L"MorvaneStart.ini")->attributes & kAttributeReadOnly, 0u)
+            << "the copy keeps the source's attributes";
+        EXPECT_NE(i.files.Find(kDir + L"\\MorvaneStart.ini")->attributes & kAttributeReadOnly, 0u);
+    }
+}
+
 TEST(ArchiveStepOverFiles, TheArchiverKeepsWhatItsWalkSaw) {
     Installation i;
     i.files.AddFile(kDir + L"\\MVNUpdaterP2_10.exe", "me");

@@ -94,7 +94,7 @@ public:
     std::wstring modulePath = L"C:\\Downloads\\MVNUpdaterP2_10.exe";
     std::map<std::wstring, std::wstring> fullPaths;  // FullPath answers; other paths come back as given
     DateTimeTexts now{L"08.12.2025", L"21:47:05"};
-    int copyFolderResult = 0;
+    ShellResult copyFolderResult;
     std::vector<std::wstring> calls;
 
     void AddFile(const std::wstring& path, std::string content = "x") {
@@ -168,7 +168,11 @@ public:
         if (it == versions.end()) return std::nullopt;
         return it->second;
     }
-    int CopyFolder(const std::wstring& from, const std::wstring& to) override {
+    bool MakeReplaceable(const std::wstring& path) override {
+        calls.push_back(L"replaceable:" + path);
+        return true;
+    }
+    ShellResult CopyFolder(const std::wstring& from, const std::wstring& to) override {
         calls.push_back(L"copy-folder:" + from + L"|" + to);
         return copyFolderResult;
     }
