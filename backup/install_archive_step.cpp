@@ -1,8 +1,10 @@
 #include "backup/install_archive_step.h"
 
+#include <algorithm>
 #include <exception>
 
 #include "backup/install_archiver.h"
+#include "backup/zip/archive_files.h"
 
 namespace mvn {
 namespace {
@@ -29,6 +31,20 @@ std::wstring WithoutLongPathPrefix(const std::wstring& dir) {
     return dir;
 }
 
+bool SameAsciiInsensitive(const std::wstring& a, const std::wstring& b) {
+    const auto lower = [](wchar_t c) { return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c + 32) : c; };
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                      [&](wchar_t x, wchar_t y) { return lower(x) == lower(y); });
+}
+
+// An existence test that fails (a share that drops for a moment) looks like a missing file; the
+// walk has just listed the directory, so a file it saw is there to be saved and put back.
+bool WalkSawFile(const WalkSnapshot& walked, const std::wstring& path) {
+    return std::any_of(walked.begin(), walked.end(), [&](const WalkedEntry& e) {
+        return (e.attributes & kAttributeDirectory) == 0 && SameAsciiInsensitive(e.path, path);
+    });
+}
+
 // Replaces a file the step owns. CopyFileExW gives the copy the source's attributes, so a read-only
 // start INI leaves a read-only saved copy that the next run of this user could not replace.
 bool ReplaceOwnFile(Platform& platform, const std::wstring& from, const std::wstring& to) {
@@ -52,7 +68,8 @@ int ArchiveAndEmpty(StepContext& context, const std::wstring& tempDir) {
 
     const std::wstring startIni = dir + L"\\MorvaneStart.ini";
     const std::wstring savedStartIni = tempDir + L"MorvaneStart.ini";
-    const bool hasStartIni = platform.FileExists(startIni);
+    const bool hasStartIni =
+        platform.FileExists(startIni) || WalkSawFile(context.archiver->Walked(), startIni);
     if (hasStartIni && !ReplaceOwnFile(platform, startIni, savedStartIni)) return 1;
     if (!context.archiver->StillAsWalked(dir)) return 1;
 
