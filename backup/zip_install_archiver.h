@@ -17,6 +17,8 @@ public:
 
     bool WriteVerifiedArchive(const std::wstring& archivePath, const std::wstring& installDir,
                               const std::wstring& ownModulePath) override;
+    const WalkSnapshot& Walked() const override { return walked_; }
+    bool StillAsWalked(const std::wstring& installDir) override;
 
     // The two halves of WriteVerifiedArchive, for the native tool that times them apart.
     bool WriteArchive(const std::wstring& archivePath, const std::wstring& installDir,
@@ -31,6 +33,8 @@ private:
     ArchiveFiles& files_;
     std::string lastError_;
     std::optional<std::vector<zip::EntryRecord>> written_;  // after a WriteArchive that succeeded
+    WalkSnapshot seen_;                                     // the walk of the last WriteArchive
+    WalkSnapshot walked_;  // the same, once the archive it went into has been proven
 };
 
 }  // namespace mvn

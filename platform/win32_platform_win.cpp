@@ -49,7 +49,8 @@ std::vector<wchar_t> DoubleNulList(const std::wstring& path) {
     return list;
 }
 
-int ShellOperation(UINT function, const std::wstring& from, const std::wstring* to, FILEOP_FLAGS flags) {
+ShellResult ShellOperation(UINT function, const std::wstring& from, const std::wstring* to,
+                           FILEOP_FLAGS flags) {
     std::vector<wchar_t> fromList = DoubleNulList(from);
     std::vector<wchar_t> toList = to ? DoubleNulList(*to) : std::vector<wchar_t>{};
     SHFILEOPSTRUCTW operation{};
@@ -58,7 +59,8 @@ int ShellOperation(UINT function, const std::wstring& from, const std::wstring* 
     operation.pFrom = fromList.data();
     operation.pTo = to ? toList.data() : nullptr;
     operation.fFlags = flags;
-    return ::SHFileOperationW(&operation);
+    const int code = ::SHFileOperationW(&operation);
+    return {code, operation.fAnyOperationsAborted != FALSE};
 }
 
 // Runs a Win32 "fill this buffer" call, growing the buffer until the result fits.
@@ -103,6 +105,15 @@ bool Win32Platform::CreateSingleDirectory(const std::wstring& path) {
 
 bool Win32Platform::CopyFileReplacing(const std::wstring& from, const std::wstring& to) {
     return ::CopyFileExW(from.c_str(), to.c_str(), nullptr, nullptr, nullptr, 0) != FALSE;
+}
+
+bool Win32Platform::MakeReplaceable(const std::wstring& path) {
+    const DWORD a = Attributes(path);
+    constexpr DWORD blocking = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+    if (a == INVALID_FILE_ATTRIBUTES || (a & FILE_ATTRIBUTE_DIRECTORY) != 0 || (a & blocking) == 0)
+        return true;
+    const DWORD rest = a & ~blocking;
+    return ::SetFileAttributesW(path.c_str(), rest != 0 ? rest : FILE_ATTRIBUTE_NORMAL) != FALSE;
 }
 
 std::wstring Win32Platform::ReadIniString(const std::wstring& file, const std::wstring& section,
@@ -184,13 +195,13 @@ std::optional<ProductVersion> Win32Platform::ReadProductVersion(const std::wstri
                           HIWORD(fixed->dwProductVersionLS), LOWORD(fixed->dwProductVersionLS)};
 }
 
-int Win32Platform::CopyFolder(const std::wstring& sourceFolder, const std::wstring& targetFolder) {
+ShellResult Win32Platform::CopyFolder(const std::wstring& sourceFolder, const std::wstring& targetFolder) {
     return ShellOperation(FO_COPY, sourceFolder + L"*.*", &targetFolder,
                           FOF_NOCONFIRMATION | FOF_FILESONLY | FOF_NORECURSION);
 }
 
 bool Win32Platform::DeleteFiles(const std::wstring& pattern) {
-    return ShellOperation(FO_DELETE, pattern, nullptr, FOF_SILENT | FOF_NOCONFIRMATION) == 0;
+    return ShellOperation(FO_DELETE, pattern, nullptr, FOF_SILENT | FOF_NOCONFIRMATION).code == 0;
 }
 
 std::wstring Win32Platform::TempPath() {

@@ -10,6 +10,7 @@ public:
     bool DirectoryExists(const std::wstring& path) override;
     bool CreateSingleDirectory(const std::wstring& path) override;
     bool CopyFileReplacing(const std::wstring& from, const std::wstring& to) override;
+    bool MakeReplaceable(const std::wstring& path) override;
     std::wstring ReadIniString(const std::wstring& file, const std::wstring& section,
                                const std::wstring& key) override;
     bool WriteIniString(const std::wstring& file, const std::wstring& section, const std::wstring& key,
@@ -21,7 +22,7 @@ public:
     std::wstring GetFileFolderPathFromRegistry(const std::wstring& valueName) override;
     std::wstring GetShellFolder(int csidl) override;
     std::optional<ProductVersion> ReadProductVersion(const std::wstring& path) override;
-    int CopyFolder(const std::wstring& sourceFolder, const std::wstring& targetFolder) override;
+    ShellResult CopyFolder(const std::wstring& sourceFolder, const std::wstring& targetFolder) override;
     bool DeleteFiles(const std::wstring& pattern) override;
     std::wstring TempPath() override;
     std::wstring ModuleFileName() override;

@@ -35,8 +35,9 @@ TEST(SaveMVNInst, ArchivesEmptiesAndPutsBackStartIniAndArchive) {
     Fixture f;
     f.platform.AddFile(kDir + L"\\MorvaneStart.ini", "[Setup]");
     EXPECT_EQ(SaveMVNInst(f.context), 0);
-    EXPECT_EQ(f.archiver.calls, std::vector<std::wstring>{kTemp + L"mvnaltinst.zip|" + kDir +
-                                                          L"|C:\\Downloads\\MVNUpdaterP2_10.exe"});
+    EXPECT_EQ(f.archiver.calls, (std::vector<std::wstring>{kTemp + L"mvnaltinst.zip|" + kDir +
+                                                               L"|C:\\Downloads\\MVNUpdaterP2_10.exe",
+                                                           L"still-as-walked:" + kDir}));
     EXPECT_TRUE(f.platform.HasFile(kDir + L"\\MorvaneStart.ini"));
     EXPECT_TRUE(f.platform.HasFile(kDir + L"\\mvnaltinst.zip"));
     EXPECT_FALSE(f.platform.HasFile(kDir + L"\\Morvane9.EXE"));
@@ -67,6 +68,7 @@ TEST(SaveMVNInst, NothingIsDeletedUnlessTheArchiveIsProvenAndTheStartIniSaved) {
              f.platform.unwritableFiles.insert(testing::PathKey(kTemp + L"MorvaneStart.ini"));
          }},
         {"no temporary folder", [](Fixture& f) { f.platform.tempPath.clear(); }},
+        {"the directory changed after its walk", [](Fixture& f) { f.archiver.unchanged = false; }},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -75,7 +77,9 @@ TEST(SaveMVNInst, NothingIsDeletedUnlessTheArchiveIsProvenAndTheStartIniSaved) {
         EXPECT_EQ(SaveMVNInst(f.context), 1);
         EXPECT_FALSE(f.Deleted());
         EXPECT_TRUE(f.platform.HasFile(kDir + L"\\Morvane9.EXE"));
-        EXPECT_EQ(f.view.events.back(), L"pump") << "the cursor is restored on every path";
+        EXPECT_EQ(f.view.events,
+                  (std::vector<std::wstring>{L"wait-cursor", L"pump", L"restore-cursor", L"pump"}))
+            << "the cursor is restored on every path";
     }
 }
 
