@@ -255,6 +255,13 @@ public:
     std::wstring ModuleFileName() override { return modulePath; }
     std::wstring FullPath(const std::wstring& path) override { return path; }
     DateTimeTexts CurrentDateTimeTexts() override { return {L"08.12.2025", L"21:47:05"}; }
+    // No other program runs; the archive step never compares paths.
+    std::vector<RunningProcess> RunningProcesses() override { return {}; }
+    std::uint32_t CurrentProcessId() override { return 1; }
+    std::wstring LongPath(const std::wstring& path) override { return path; }
+    int CompareOrdinalIgnoreCase(const std::wstring& a, const std::wstring& b) override {
+        return a.compare(b);
+    }
 
 private:
     class FileSource final : public Source {
