@@ -13,11 +13,17 @@ Windows processes (Wine's process start left out):
   mvnzip.exe --step
                 the same step (SaveMVNInst) over Win32Platform in a console process, each call into
                 the archiver and the platform timed and booked to its phase
-Every copy is synced before a round, so that no write-back of the layout runs during the timing.
+Every copy is synced before it is timed, so that no write-back of the layout runs meanwhile. The
+emptying is then taken apart once: the same tree deleted natively (rm -rf), under Wine with
+DeleteFileW/RemoveDirectoryW alone, with the shell's per-item SHChangeNotify added, and by the step's
+own call (SHFileOperationW through Win32Platform::DeleteFiles). cpu is the Windows process's user +
+system time, server the wineserver's in the same span: Wine's file calls cost in both.
 """
 
 import argparse
 import os
+import resource
+import subprocess
 import shutil
 import statistics
 import sys
@@ -50,9 +56,37 @@ def figures(stdout: str) -> dict[str, float]:
     return {line.split()[0]: float(line.split()[1]) for line in stdout.splitlines() if line.strip()}
 
 
-def tool(env: harness.Environment, name: str, *args: str) -> str:
+def children_cpu() -> float:
+    usage = resource.getrusage(resource.RUSAGE_CHILDREN)
+    return usage.ru_utime + usage.ru_stime
+
+
+def wineserver_cpu(prefix: Path) -> float:
+    """User + system seconds of this prefix's wineserver so far; 0 when it cannot be found."""
+    tick = os.sysconf("SC_CLK_TCK")
+    for proc in Path("/proc").iterdir():
+        try:
+            if not proc.name.isdigit() or b"wineserver" not in (proc / "cmdline").read_bytes().split(b"\0")[0]:
+                continue
+            if f"WINEPREFIX={prefix}".encode() not in (proc / "environ").read_bytes().split(b"\0"):
+                continue
+            fields = (proc / "stat").read_text().rsplit(")", 1)[1].split()
+            return (int(fields[11]) + int(fields[12])) / tick
+        except OSError:
+            continue
+    return 0.0
+
+
+CPU = {}  # figure name -> (process cpu s, wineserver cpu s) of the last call
+
+
+def tool(env: harness.Environment, name: str, *args: str, figure: str | None = None) -> str:
     exe = env.prefix.windows(env.build_dir / name)
-    return env.prefix.wine([exe, *args], timeout=900, stem=name)[1]
+    cpu, server = children_cpu(), wineserver_cpu(env.prefix.path)
+    out = env.prefix.wine([exe, *args], timeout=900, stem=name)[1]
+    if figure:
+        CPU[figure] = (children_cpu() - cpu, wineserver_cpu(env.prefix.path) - server)
+    return out
 
 
 def real_step(env: harness.Environment) -> float:
@@ -69,20 +103,43 @@ def real_step(env: harness.Environment) -> float:
 def one_round(env: harness.Environment, corpus: Path) -> tuple[int, dict[str, float]]:
     got = {}
     size = lay_out(env, corpus)
-    got["limit.exe"] = float(tool(env, "deflate_limit.exe", INSTALL_DIR).split()[4])
+    got["limit.exe"] = float(tool(env, "deflate_limit.exe", INSTALL_DIR, figure="limit.exe").split()[4])
     archive = env.prefix.windows(env.prefix.temp_dir / "mvnzip.zip")
-    times = figures(tool(env, "mvnzip.exe", "--times", INSTALL_DIR, archive))
+    times = figures(tool(env, "mvnzip.exe", "--times", INSTALL_DIR, archive, figure="mvnzip.exe"))
     got["mvnzip.exe"] = times["total"]
     got["mvnzip.exe write"] = times["write"]
     got["mvnzip.exe read-back"] = times["read-back"]
     (env.prefix.temp_dir / "mvnzip.zip").unlink()
     got["step"] = real_step(env)
     lay_out(env, corpus)
-    step = figures(tool(env, "mvnzip.exe", "--step", INSTALL_DIR))
+    step = figures(tool(env, "mvnzip.exe", "--step", INSTALL_DIR, figure="mvnzip.exe --step"))
     got["mvnzip.exe --step"] = step["total"]
     for phase in PHASES:
         got["  " + phase] = step[phase]
-    return size, got
+    return size, got, dict(CPU)
+
+
+EMPTYING = (("DeleteFileW", ("--delete-tree",)), ("+ SHChangeNotify", ("--delete-tree", "--notify")),
+            ("SHFileOperationW", ("--delete-tree", "--shell")))
+
+
+def emptying(env: harness.Environment, corpus: Path) -> list[tuple[str, float, float, float]]:
+    """(how, seconds, process cpu, wineserver cpu) for each way of deleting the corpus."""
+    rows = []
+    native = env.work_dir / "rm" / "Morvane"
+    shutil.rmtree(native.parent, ignore_errors=True)
+    shutil.copytree(corpus, native)
+    os.sync()
+    cpu, start = children_cpu(), time.monotonic()
+    subprocess.run(["rm", "-rf", str(native)], check=True)
+    rows.append(("rm -rf (native)", time.monotonic() - start, children_cpu() - cpu, 0.0))
+    for how, options in EMPTYING:
+        env.reset()
+        shutil.copytree(corpus, env.path(INSTALL_DIR))
+        os.sync()
+        out = tool(env, "mvnzip.exe", *options, INSTALL_DIR, figure=how)
+        rows.append((how, float(out.split()[1]), *CPU[how]))
+    return rows
 
 
 def main() -> int:
@@ -95,12 +152,14 @@ def main() -> int:
         return 1
     env = harness.Environment()
     try:
-        rounds = []
+        rounds, cpus = [], []
         for r in range(args.rounds):
-            size, got = one_round(env, args.corpus)
+            size, got, cpu = one_round(env, args.corpus)
             rounds.append(got)
+            cpus.append(cpu)
             print(f"  round {r + 1}  " + "  ".join(f"{k.strip()} {v:.2f}" for k, v in got.items()
                                                  if not k.startswith(" ")), flush=True)
+        deletes = emptying(env, args.corpus)
     finally:
         env.close()
 
@@ -108,15 +167,21 @@ def main() -> int:
     median = {k: statistics.median(r[k] for r in rounds) for k in rounds[0]}
     print(f"\nUnder Wine ({harness.program_bits()}-bit build {env.build_dir.name}): {size / 1e6:.1f} MB, "
           f"{args.rounds} rounds")
-    print(f"{'':20} {'median-s':>8} {'best-s':>7} {'MB/s':>6}")
+    print(f"{'':20} {'median-s':>8} {'best-s':>7} {'MB/s':>6} {'cpu-s':>6} {'server-s':>8}")
     for k in best:
-        print(f"{k:20} {median[k]:8.2f} {best[k]:7.2f} {size / median[k] / 1e6 if median[k] > 0.05 else 0:6.1f}")
+        cpu = [c[k] for c in cpus if k in c]
+        least = f"{min(c[0] for c in cpu):6.2f} {min(c[1] for c in cpu):8.2f}" if cpu else ""
+        print(f"{k:20} {median[k]:8.2f} {best[k]:7.2f} {size / median[k] / 1e6 if median[k] > 0.05 else 0:6.1f} "
+              + least)
     print("Phases of mvnzip.exe --step: calls into the archiver and Win32Platform; rest = the step's own code.")
     # The best rounds of each, as for the native figures: noise on a shared machine only adds time.
     print(f"step vs mvnzip.exe: {best['mvnzip.exe'] / best['step']:.3f} (best), "
           f"{median['mvnzip.exe'] / median['step']:.3f} (median); target 0.9")
     print(f"mvnzip.exe --step vs step: {best['mvnzip.exe --step'] / best['step']:.3f} (best)")
     print(f"mvnzip.exe vs limit.exe: {best['limit.exe'] / best['mvnzip.exe']:.3f} (best)")
+    print("\nEmptying the corpus, once each:")
+    for how, seconds, cpu, server in deletes:
+        print(f"  {how:20} {seconds:7.2f} s  cpu {cpu:6.2f} s  server {server:6.2f} s")
     return 0
 
 

@@ -11,6 +11,7 @@
 #include "backup/zip/archive_files.h"
 #include "backup/zip/utf8.h"
 #include "backup/zip_install_archiver.h"
+#include "tools/mvnzip/timed_files.h"
 #include "tools/mvnzip/timed_step.h"
 
 namespace {
@@ -73,7 +74,8 @@ int main(int argc, char** argv) {
     }
 
     const auto files = mvn::MakePosixArchiveFiles();
-    mvn::ZipInstallArchiver archiver(*files);
+    mvn::bench::TimedFiles timedFiles(*files);
+    mvn::ZipInstallArchiver archiver(timedFiles);
     const mvn::bench::ArchiveTimes run =
         mvn::bench::RunTimedArchive(archiver, WindowsPath(archive.string()), WindowsPath(directory.string()),
                                     WindowsPath(OwnPath()), verify);
@@ -81,6 +83,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "mvnzip: %s\n", archiver.LastError().c_str());
         return 1;
     }
-    if (times) mvn::bench::PrintTimes(stdout, run);
+    if (times) {
+        mvn::bench::PrintTimes(stdout, run);
+        mvn::bench::PrintCalls(stdout, timedFiles.Calls());
+    }
     return 0;
 }
