@@ -38,6 +38,9 @@ import harness  # noqa: E402
 
 INSTALL_DIR = r"C:\Bench\Morvane"
 PHASES = ("write", "read-back", "start-ini", "emptying", "copy-back", "other", "rest")
+CALLS = ("list", "file-open", "file-read", "file-close", "archive-create", "archive-write", "archive-seek",
+         "archive-commit", "archive-open", "archive-read")
+NATIVE_MVNZIP = ROOT / "build" / "native-release" / "mvnzip"
 
 
 def lay_out(env: harness.Environment, corpus: Path) -> int:
@@ -110,6 +113,15 @@ def one_round(env: harness.Environment, corpus: Path) -> tuple[int, dict[str, fl
     got["mvnzip.exe write"] = times["write"]
     got["mvnzip.exe read-back"] = times["read-back"]
     (env.prefix.temp_dir / "mvnzip.zip").unlink()
+    for call in CALLS:
+        got["io " + call] = times["io:" + call]
+    if NATIVE_MVNZIP.is_file():  # the same files, the same calls, natively
+        native = env.prefix.temp_dir / "native.zip"
+        out = subprocess.run([str(NATIVE_MVNZIP), "--times", str(env.path(INSTALL_DIR)), str(native)], check=True,
+                             capture_output=True, text=True).stdout
+        native.unlink()
+        for name, seconds in figures(out).items():
+            got["native " + name.replace("io:", "io ")] = seconds
     got["step"] = real_step(env)
     lay_out(env, corpus)
     step = figures(tool(env, "mvnzip.exe", "--step", INSTALL_DIR, figure="mvnzip.exe --step"))
@@ -158,7 +170,7 @@ def main() -> int:
             rounds.append(got)
             cpus.append(cpu)
             print(f"  round {r + 1}  " + "  ".join(f"{k.strip()} {v:.2f}" for k, v in got.items()
-                                                 if not k.startswith(" ")), flush=True)
+                                                 if not k.startswith((" ", "io ", "native io "))), flush=True)
         deletes = emptying(env, args.corpus)
     finally:
         env.close()
@@ -168,7 +180,7 @@ def main() -> int:
     print(f"\nUnder Wine ({harness.program_bits()}-bit build {env.build_dir.name}): {size / 1e6:.1f} MB, "
           f"{args.rounds} rounds")
     print(f"{'':20} {'median-s':>8} {'best-s':>7} {'MB/s':>6} {'cpu-s':>6} {'server-s':>8}")
-    for k in best:
+    for k in (k for k in best if not k.startswith(("io ", "native "))):
         cpu = [c[k] for c in cpus if k in c]
         least = f"{min(c[0] for c in cpu):6.2f} {min(c[1] for c in cpu):8.2f}" if cpu else ""
         print(f"{k:20} {median[k]:8.2f} {best[k]:7.2f} {size / median[k] / 1e6 if median[k] > 0.05 else 0:6.1f} "
@@ -179,6 +191,16 @@ def main() -> int:
           f"{median['mvnzip.exe'] / median['step']:.3f} (median); target 0.9")
     print(f"mvnzip.exe --step vs step: {best['mvnzip.exe --step'] / best['step']:.3f} (best)")
     print(f"mvnzip.exe vs limit.exe: {best['limit.exe'] / best['mvnzip.exe']:.3f} (best)")
+    archive = best["  write"] + best["  read-back"]
+    print(f"the step's archive phases (write + read-back) vs mvnzip.exe: {best['mvnzip.exe'] / archive:.3f} (best)")
+    if "native total" in best:
+        print(f"\nFile calls of the archive (write and read-back), least seconds of {args.rounds} rounds:")
+        print(f"  {'call':16} {'native':>7} {'Wine':>7}")
+        for call in CALLS:
+            print(f"  {call:16} {best['native io ' + call]:7.3f} {best['io ' + call]:7.3f}")
+        print(f"  {'all of them':16} {sum(best['native io ' + c] for c in CALLS):7.3f} "
+              f"{sum(best['io ' + c] for c in CALLS):7.3f}")
+        print(f"  {'write + read-back':16} {best['native total']:7.3f} {best['mvnzip.exe']:7.3f}")
     print("\nEmptying the corpus, once each:")
     for how, seconds, cpu, server in deletes:
         print(f"  {how:20} {seconds:7.2f} s  cpu {cpu:6.2f} s  server {server:6.2f} s")
