@@ -45,10 +45,13 @@ test-e2e: deps build-win32
 demo: deps build-win32
 	@$(WINE_BUILD) python3 tools/demo.py
 
+# The native tools in the release preset, the Windows side in the build that Wine can run here.
+BENCH_WIN_TARGETS := mvnzip deflate_limit MVNUpdaterP2_10 MVNUpdater10 e2e_driver fake_morvane_9_1_0_12
 bench: deps
 	@cmake --preset native-release >/dev/null
 	@cmake --build --preset native-release --target mvnzip deflate_limit
-	@./tools/bench/run.sh
+	@$(WINE_BUILD) bash -c 'cmake --preset $$MVN_WINE_PRESET >/dev/null && \
+		cmake --build --preset $$MVN_WINE_PRESET --target $(BENCH_WIN_TARGETS) && ./tools/bench/run.sh'
 
 format:
 	@clang-format -i $$(git ls-files '*.cpp' '*.h')

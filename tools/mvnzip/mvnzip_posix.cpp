@@ -1,5 +1,6 @@
-// mvnzip DIRECTORY ARCHIVE: writes the installation archive that the archive step of MVNUpdaterP2_10
-// writes for DIRECTORY (same walk, same writer, same read-back check), natively. Exit code 0 or 1.
+// mvnzip [--skip-verify] [--times] DIRECTORY ARCHIVE: writes the installation archive that the archive
+// step of MVNUpdaterP2_10 writes for DIRECTORY (same walk, same writer, same read-back check), natively.
+// Exit code 0 or 1. mvnzip_win.cpp is the same tool over the Win32 file port.
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -10,6 +11,8 @@
 #include "backup/zip/archive_files.h"
 #include "backup/zip/utf8.h"
 #include "backup/zip_install_archiver.h"
+#include "tools/mvnzip/timed_files.h"
+#include "tools/mvnzip/timed_step.h"
 
 namespace {
 
@@ -32,8 +35,9 @@ std::string OwnPath() {
 
 int Usage() {
     std::fputs(
-        "usage: mvnzip [--skip-verify] DIRECTORY ARCHIVE\n"
-        "  --skip-verify  leave out the read-back check (for timing the writer alone)\n",
+        "usage: mvnzip [--skip-verify] [--times] DIRECTORY ARCHIVE\n"
+        "  --skip-verify  leave out the read-back check (for timing the writer alone)\n"
+        "  --times        print the seconds of writing and of reading back\n",
         stderr);
     return 1;
 }
@@ -43,7 +47,16 @@ int Usage() {
 int main(int argc, char** argv) {
     int first = 1;
     bool verify = true;
-    if (argc > 1 && std::strcmp(argv[1], "--skip-verify") == 0) verify = false, ++first;
+    bool times = false;
+    for (; first < argc && std::strncmp(argv[first], "--", 2) == 0; ++first) {
+        if (std::strcmp(argv[first], "--skip-verify") == 0) {
+            verify = false;
+        } else if (std::strcmp(argv[first], "--times") == 0) {
+            times = true;
+        } else {
+            return Usage();
+        }
+    }
     if (argc - first != 2) return Usage();
 
     std::error_code error;
@@ -61,14 +74,18 @@ int main(int argc, char** argv) {
     }
 
     const auto files = mvn::MakePosixArchiveFiles();
-    mvn::ZipInstallArchiver archiver(*files);
-    const std::wstring archivePath = WindowsPath(archive.string());
-    const bool ok =
-        archiver.WriteArchive(archivePath, WindowsPath(directory.string()), WindowsPath(OwnPath())) &&
-        (!verify || archiver.VerifyArchive(archivePath));
-    if (!ok) {
+    mvn::bench::TimedFiles timedFiles(*files);
+    mvn::ZipInstallArchiver archiver(timedFiles);
+    const mvn::bench::ArchiveTimes run =
+        mvn::bench::RunTimedArchive(archiver, WindowsPath(archive.string()), WindowsPath(directory.string()),
+                                    WindowsPath(OwnPath()), verify);
+    if (!run.ok) {
         std::fprintf(stderr, "mvnzip: %s\n", archiver.LastError().c_str());
         return 1;
+    }
+    if (times) {
+        mvn::bench::PrintTimes(stdout, run);
+        mvn::bench::PrintCalls(stdout, timedFiles.Calls());
     }
     return 0;
 }
