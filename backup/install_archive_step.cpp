@@ -29,6 +29,13 @@ std::wstring WithoutLongPathPrefix(const std::wstring& dir) {
     return dir;
 }
 
+// "D:\Apps\Morvane\" (a command line ending in two backslashes) names the same directory as
+// "D:\Apps\Morvane" and is archived as that, entry names and all; only the archive sees the difference.
+std::wstring WithoutTrailingBackslashes(std::wstring dir) {
+    while (!dir.empty() && dir.back() == L'\\') dir.pop_back();
+    return dir;
+}
+
 // The part of the step that may fail. Its order is what keeps the user's files safe: the
 // directory is touched only after the archive has been proven, and a start INI that could not be
 // saved keeps the directory as it is.
@@ -39,7 +46,9 @@ int ArchiveAndEmpty(StepContext& context, const std::wstring& tempDir) {
     if (IsRefusedInstallDir(dir) || IsRefusedInstallDir(platform.FullPath(dir))) return 1;
     if (tempDir.empty() || context.archiver == nullptr) return 1;
     const std::wstring archive = tempDir + L"mvnaltinst.zip";
-    if (!context.archiver->WriteVerifiedArchive(archive, dir, platform.ModuleFileName())) return 1;
+    if (!context.archiver->WriteVerifiedArchive(archive, WithoutTrailingBackslashes(dir),
+                                                platform.ModuleFileName()))
+        return 1;
 
     const std::wstring startIni = dir + L"\\MorvaneStart.ini";
     const std::wstring savedStartIni = tempDir + L"MorvaneStart.ini";
