@@ -292,6 +292,7 @@ public:
         if (!Alive()) return Gone();
         if (verb == L"window") {
             if (!WaitFor([&] { return VisibleMain() != nullptr; })) return Gone();
+            Observe();  // the wait saw the window after its last observation
             HWND w = VisibleMain();
             Emit(JsonObject()
                      .Str(L"event", L"window")
