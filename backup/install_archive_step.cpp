@@ -31,6 +31,13 @@ std::wstring WithoutLongPathPrefix(const std::wstring& dir) {
     return dir;
 }
 
+// "D:\Apps\Morvane\" (a command line ending in two backslashes) names the same directory as
+// "D:\Apps\Morvane" and is archived as that, entry names and all; only the archive sees the difference.
+std::wstring WithoutTrailingBackslashes(std::wstring dir) {
+    while (!dir.empty() && dir.back() == L'\\') dir.pop_back();
+    return dir;
+}
+
 bool SameAsciiInsensitive(const std::wstring& a, const std::wstring& b) {
     const auto lower = [](wchar_t c) { return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c + 32) : c; };
     return std::equal(a.begin(), a.end(), b.begin(), b.end(),
@@ -62,16 +69,17 @@ int ArchiveAndEmpty(StepContext& context, const std::wstring& tempDir) {
     // "D:\.", "D:\\" or "." in a root directory are roots as well once resolved.
     if (IsRefusedInstallDir(dir) || IsRefusedInstallDir(platform.FullPath(dir))) return 1;
     if (tempDir.empty() || context.archiver == nullptr) return 1;
+    const std::wstring walkedDir = WithoutTrailingBackslashes(dir);
     const std::wstring archive = tempDir + L"mvnaltinst.zip";
     platform.MakeReplaceable(archive);  // a failure shows when the archive is created
-    if (!context.archiver->WriteVerifiedArchive(archive, dir, platform.ModuleFileName())) return 1;
+    if (!context.archiver->WriteVerifiedArchive(archive, walkedDir, platform.ModuleFileName())) return 1;
 
     const std::wstring startIni = dir + L"\\MorvaneStart.ini";
     const std::wstring savedStartIni = tempDir + L"MorvaneStart.ini";
-    const bool hasStartIni =
-        platform.FileExists(startIni) || WalkSawFile(context.archiver->Walked(), startIni);
+    const bool hasStartIni = platform.FileExists(startIni) ||
+                             WalkSawFile(context.archiver->Walked(), walkedDir + L"\\MorvaneStart.ini");
     if (hasStartIni && !ReplaceOwnFile(platform, startIni, savedStartIni)) return 1;
-    if (!context.archiver->StillAsWalked(dir)) return 1;
+    if (!context.archiver->StillAsWalked(walkedDir)) return 1;
 
     platform.DeleteFiles(dir + L"\\*.*");
 

@@ -14,6 +14,10 @@
 
 namespace mvn {
 
+// Zip64 archives and the files in them pass 4 GiB; on a 32-bit host only _FILE_OFFSET_BITS=64 (set
+// by the build) gives offsets that reach there, and the inode numbers that stat() must not refuse.
+static_assert(sizeof(off_t) == 8 && sizeof(ino_t) == 8, "build with _FILE_OFFSET_BITS=64");
+
 namespace {
 
 std::string NativePath(const std::wstring& path) {

@@ -26,9 +26,13 @@ BUILD_DIR = Path(os.environ.get("MVN_BUILD_DIR", ROOT / "build" / "win32"))
 WORK_DIR = Path(os.environ.get("MVN_E2E_DIR", ROOT / "build" / "e2e"))
 PROGRAMS = {"P2": "MVNUpdaterP2_10.exe", "10": "MVNUpdater10.exe"}
 SCREEN = (1280, 1024)
+# The Windows version Wine reports to the programs (winecfg's names); make test runs win7 and win10.
+WINDOWS_VERSIONS = {"win7": "6.1", "win10": "10.0"}
+WINDOWS_VERSION = os.environ.get("MVN_WINVER", "win10")
 
 INSTALLER_KEY = (r"HKEY_LOCAL_MACHINE\SOFTWARE\Microsoft\Windows\CurrentVersion\Installer\UserData"
                  r"\S-1-5-18\Products\3A1D5E0B7C9F24681B3D5F7092A4C6E8\InstallProperties")
+DESKTOP_KEY = r"HKEY_CURRENT_USER\Control Panel\Desktop"
 SHELL_FOLDERS_KEY = r"HKEY_LOCAL_MACHINE\SOFTWARE\Microsoft\Windows\CurrentVersion\Explorer\Shell Folders"
 COMMON_APPDATA = r"C:\ProgramData"
 # File times become local times in the archive, and the update record holds the local time: a fixed
@@ -288,6 +292,15 @@ class Prefix:
             args.append(f"/reg:{view}")
         self.wine(args, timeout=60)
 
+    def set_windows_version(self, name: str) -> None:
+        """Sets the Windows version that Wine reports and checks that a new process sees it."""
+        if name not in WINDOWS_VERSIONS:
+            raise E2EError(f"MVN_WINVER must be one of {', '.join(WINDOWS_VERSIONS)}, not {name!r}")
+        self.reg_import(f'[HKEY_CURRENT_USER\\Software\\Wine]\n"Version"="{name}"\n')
+        _, out, _ = self.wine(["cmd", "/c", "ver"], timeout=60)
+        if f" {WINDOWS_VERSIONS[name]}." not in out:
+            raise E2EError(f"Wine does not report {name}: {out.strip()!r}")
+
     def delete_key(self, key: str, view: int | None = None) -> None:
         """Deletes a key with its subkeys in one registry view and checks that it is gone. Whether
         reg import's [-key] lines honour /reg:64 depends on which reg.exe Wine starts (a 32-bit one
@@ -389,6 +402,7 @@ class Environment:
         self._registry_dirty = True
         try:
             self.prefix.ensure()
+            self.prefix.set_windows_version(WINDOWS_VERSION)
         except BaseException:
             self.close()
             raise
@@ -535,6 +549,10 @@ class Environment:
         else:
             self.registry(INSTALLER_KEY, {"InstallLocation": value}, view=64)
 
+    def set_dpi(self, dpi: int) -> None:
+        """The screen's DPI for programs started from now on (96 is the prefix's own)."""
+        self.registry(DESKTOP_KEY, {"LogPixels": dpi})
+
     def set_common_appdata(self, value: object) -> None:
         """Shell Folders "Common AppData" in the view the program reads (see reg_value)."""
         self.registry(SHELL_FOLDERS_KEY, {"Common AppData": value}, view=program_bits())
@@ -555,8 +573,9 @@ class Environment:
         shutil.rmtree(temp, ignore_errors=True)
         temp.mkdir(parents=True, exist_ok=True)
         if self._registry_dirty:
-            self.prefix.reg_import(f"[{SHELL_FOLDERS_KEY}]\n" + reg_value("Common AppData", COMMON_APPDATA) + "\n",
-                                   view=program_bits())
+            # HKCU is shared by both views; one import restores the screen's DPI as well.
+            self.prefix.reg_import(f"[{SHELL_FOLDERS_KEY}]\n" + reg_value("Common AppData", COMMON_APPDATA) + "\n\n"
+                                   f"[{DESKTOP_KEY}]\n" + reg_value("LogPixels", 96) + "\n", view=program_bits())
             # The installer entry lives in the 64-bit view on a 64-bit prefix; clear both views.
             for view in (32, 64) if self.prefix.is_win64 else (None,):
                 self.prefix.delete_key(INSTALLER_KEY, view)

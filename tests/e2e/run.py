@@ -32,6 +32,7 @@ def main() -> int:
         print("e2e: not built: " + ", ".join(str(p) for p in missing), file=sys.stderr)
         return 1
 
+    print(f"e2e: Windows version {harness.WINDOWS_VERSION} (MVN_WINVER)", flush=True)
     started = time.monotonic()
     loader = unittest.TestLoader()
     loader.testNamePatterns = [f"*{p}*" for p in options.patterns] or None

@@ -160,6 +160,24 @@ class Archive(unittest.TestCase):
         self.assertEqual(sorted(os.listdir(env.path(sample.install_dir))),
                          ["Liesmich.txt", "Morvane9.EXE", "MorvaneStart.ini", "Vorlagen"])
 
+    def test_a_trailing_backslash_gives_the_same_archive(self):
+        # "…\Morvane\\" leaves one backslash in the directory; it is the same directory and gets the
+        # archive of the spelling without it. Fixed file times make the two archives comparable.
+        archives = {}
+        for args in (r"C:\Apps\Ostrana\Morvane", "C:\\Apps\\Ostrana\\Morvane\\\\"):
+            with self.subTest(args):
+                env.reset()
+                sample = Installation(install_files={"Sub\\a.txt": b"a" * 100}).lay_out(env)
+                for top, _dirs, files in os.walk(env.path(sample.install_dir)):
+                    for name in files:
+                        os.utime(os.path.join(top, name), (1_600_000_000, 1_600_000_000))
+                result = self.run_p2(sample, args=args, lay_out=False)
+                archives[args] = self.expect_archived(result, sample).read_bytes()
+                self.assertEqual(sorted(os.listdir(env.path(sample.install_dir))),
+                                 ["MorvaneStart.ini", "mvnaltinst.zip"])
+        plain, trailing = archives.values()
+        self.assertEqual(trailing, plain)
+
     def test_a_drive_root_is_never_archived_or_emptied(self):
         # Other spellings of the root are refused by what they resolve to.
         for args in ("C:\\", "C:\\.", "C:\\windows\\.."):

@@ -191,7 +191,7 @@ class Geometry(Case):
                         colours[caption] = (sum(r > 150 and g < 90 and b < 90 for r, g, b in pixels),
                                             sum(g > 120 and r < 110 and b < 110 for r, g, b in pixels))
 
-                result = start(program, "geometry", "sleep:300", "checkpoint:glyphs", "close", checkpoint=look)
+                result = start(program, "geometry", "painted", "checkpoint:glyphs", "close", checkpoint=look)
                 self.expect_exit(result, 0)
                 red, green = colours["Abbruch"], colours["Weiter"]
                 self.assertGreater(red[0], 10, f"no red cross on Abbruch: {colours}")
@@ -227,8 +227,8 @@ class WaitingWindow(Case):
 
     def test_abbruch_during_a_run_ends_at_the_next_message_point(self):
         # Posted together with "Weiter" while the program is frozen, the click waits for the first
-        # message point of the run; posted 150 ms into the pause after a success line, it waits for
-        # the point after the next step.
+        # message point of the run; posted once the program has left the message point of a success
+        # line for its pause, it waits for the point after the next step.
         sample = Installation()
         forms = [sample.forms_dir + "MVN_Bkp_" + n for n in harness.FORMS_FILES]
         aids = [sample.base_dir + "MVN_Bkp_Formulierungen\\" + n for n in harness.FORMULATION_FILES]
@@ -238,7 +238,7 @@ class WaitingWindow(Case):
         at_start = ["freeze", "click:Weiter", "click:Abbruch", "thaw"]
         # Esc reaches "Abbruch" only through the dialog manager of the run's own message pump.
         esc_at_start = ["freeze", "click:Weiter", "key:esc", "thaw"]
-        after_forms = ["click:Weiter", "wait-log:Sicherung Formularkataloge - OK", "sleep:150", "click:Abbruch"]
+        after_forms = ["click:Weiter", "wait-log:Sicherung Formularkataloge - OK", "wait-pause", "click:Abbruch"]
         cases = [
             ("P2", at_start, [executable], [*forms, record]),
             ("10", at_start, [], [*forms, record]),
@@ -326,7 +326,7 @@ class Dialogs(Case):
                 sample = Installation(version="9.3.0.12").lay_out(env)
                 then = ["window", "geometry", "close"] if shown else ["wait-exit"]
                 result = self.run_with_icons("P2", sample.install_dir,
-                                             actions=["dialog", "sleep:200", "checkpoint:icon", answer, *then])
+                                             actions=["dialog", "painted", "checkpoint:icon", answer, *then])
                 self.expect_exit(result, code)
                 (dialog,) = result.dialogs
                 self.check_dialog(dialog, "Bestätigen", V3, ["&Ja", "&Nein"], "&Ja", "blue")
@@ -347,7 +347,7 @@ class Dialogs(Case):
                         env.set_install_location(sample.install_dir + "\\")
                     result = self.run_with_icons(
                         program, sample.install_dir if program == "P2" else None,
-                        actions=[*WAITING[program], "click:Weiter", "dialog", "sleep:200", "checkpoint:icon",
+                        actions=[*WAITING[program], "click:Weiter", "dialog", "painted", "checkpoint:icon",
                                  answer, "wait-exit"])
                     self.expect_exit(result, 1)
                     dialog = result.dialogs[-1]
@@ -366,7 +366,7 @@ class Dialogs(Case):
                 if program == "10":
                     env.set_install_location(sample.install_dir + "\\")
                 run = ["click:Weiter", "dialog", "log", "status", "answer:OK"]
-                first_run = [*run[:2], "sleep:200", "checkpoint:icon", *run[2:]]
+                first_run = [*run[:2], "painted", "checkpoint:icon", *run[2:]]
                 result = self.run_with_icons(
                     program, sample.install_dir if program == "P2" else None, timeout=20,
                     actions=[*WAITING[program], *first_run, "sync", "geometry", *run, "click:Abbruch"])
@@ -389,6 +389,78 @@ class Dialogs(Case):
                     self.assertEqual(after["client"][3], 314)
                 else:
                     self.assertEqual(after["rect"][3], 340)
+
+
+def edges(rect):
+    left, top, width, height = rect
+    return left, top, left + width, top + height
+
+
+def docked(control, geometry):
+    """The control's rectangle, its top measured from the client's bottom edge for the log and the
+    status bar, which are docked there."""
+    left, top, width, height = control["rect"]
+    if control["class"] != "Button":
+        top -= geometry["client"][3]
+    return [left, top, width, height]
+
+
+class HighDpi(Case):
+    """At 144 DPI the window and the dialogs keep their designed layout, 1.5 times as large, and
+    every text fits its control."""
+
+    def run_at(self, dpi, program):
+        env.reset()
+        env.set_dpi(dpi)
+        result = start(program, "geometry", "click:Weiter", "dialog", "geometry", "answer:OK",
+                       sample=Installation(user_count="1"))
+        self.expect_exit(result, 1)
+        return result
+
+    def assert_scaled(self, large, small, what):
+        """Each edge of large lies within a pixel of 1.5 times that edge of small."""
+        for edge_large, edge_small in zip(edges(large), edges(small)):
+            self.assertLessEqual(abs(edge_large - 1.5 * edge_small), 1, f"{what}: {large} is not 1.5 × {small}")
+
+    def assert_fits(self, control, what):
+        needed = control.get("ideal") or control.get("extent")
+        self.assertIsNotNone(needed, f"{what}: not measured")
+        self.assertLessEqual(needed[0], control["rect"][2], f"{what}: {needed} does not fit {control['rect']}")
+        self.assertLessEqual(needed[1], control["rect"][3], f"{what}: {needed} does not fit {control['rect']}")
+
+    def test_window_and_dialogs_scale_by_one_and_a_half(self):
+        for program in ("P2", "10"):
+            with self.subTest(program):
+                designed, large = self.run_at(96, program), self.run_at(144, program)
+                for state_96, state in zip(designed.of("geometry"), large.of("geometry")):
+                    # MVNUpdater10's heights are outer heights: its client height holds a title bar
+                    # that Windows does not scale by the same factor.
+                    height_of = "client" if program == "P2" else "rect"
+                    self.assert_scaled([0, 0, state["client"][2], state[height_of][3]],
+                                       [0, 0, state_96["client"][2], state_96[height_of][3]], "size")
+                    for c_96, c in zip(state_96["controls"], state["controls"], strict=True):
+                        self.assertEqual(c["class"], c_96["class"])
+                        self.assert_scaled(docked(c, state), docked(c_96, state_96), c["class"] + " " + c["text"])
+                        if c["class"] == "Button":
+                            self.assert_fits(c, c["text"])
+                self.assertEqual(len(large.dialogs), len(designed.dialogs))
+                for dialog_96, dialog in zip(designed.dialogs, large.dialogs):
+                    caption = dialog["caption"]
+                    buttons_96 = [c for c in dialog_96["controls"] if c["class"] == "Button"]
+                    buttons = [c for c in dialog["controls"] if c["class"] == "Button"]
+                    # The buttons keep their distance to the client's right and bottom edges.
+                    for b_96, b in zip(buttons_96, buttons, strict=True):
+                        self.assert_scaled([b["rect"][0] - dialog["client_size"][0],
+                                            b["rect"][1] - dialog["client_size"][1], *b["rect"][2:]],
+                                           [b_96["rect"][0] - dialog_96["client_size"][0],
+                                            b_96["rect"][1] - dialog_96["client_size"][1], *b_96["rect"][2:]],
+                                           f"{caption}: {b['text']}")
+                    icon_96, icon = ([c for c in d["controls"] if c["class"] == "Static" and "extent" not in c][0]
+                                     for d in (dialog_96, dialog))
+                    self.assert_scaled(icon["rect"][:2] + [0, 0], icon_96["rect"][:2] + [0, 0], f"{caption}: icon")
+                    for c in dialog["controls"]:
+                        if c["class"] == "Button" or "extent" in c:
+                            self.assert_fits(c, f"{caption}: {c['text']!r}")
 
 
 class NothingToUpdate(Case):

@@ -132,6 +132,36 @@ TEST(ArchiveFiles, SourceReportsSizeAttributesAndAPre1980Year) {
     EXPECT_EQ(entry->lastWrite, 116444736000000000ull + 172065600ull * 10000000ull);
 }
 
+// Sizes and offsets past 4 GiB, where a 32-bit off_t or size_t would wrap; the file is sparse.
+TEST(ArchiveFiles, SizesAndOffsetsPast4GiB) {
+    TempDir temp;
+    const fs::path big = temp.path() / "big.bin";
+    constexpr std::uint64_t kSize = (std::uint64_t{5} << 30) + 3;
+    WriteFile(big, "");
+    fs::resize_file(big, kSize);
+    const auto files = PlatformFiles();
+    const auto source = files->OpenFile(PortPath(big));
+    ASSERT_NE(source, nullptr);
+    EXPECT_EQ(source->Size(), kSize);
+
+    const fs::path written = temp.path() / "written.zip";
+    {
+        const auto sink = files->CreateArchive(PortPath(written));
+        ASSERT_NE(sink, nullptr);
+        const std::byte marker[] = {std::byte{'Z'}, std::byte{'6'}, std::byte{'4'}};
+        ASSERT_TRUE(sink->Seek(kSize - 3));
+        ASSERT_TRUE(sink->Write(marker));
+        EXPECT_EQ(sink->Tell(), kSize);
+        ASSERT_TRUE(sink->Commit());
+    }
+    const auto reader = files->OpenArchive(PortPath(written));
+    ASSERT_NE(reader, nullptr);
+    EXPECT_EQ(reader->Size(), kSize);
+    std::byte back[3] = {};
+    ASSERT_TRUE(reader->ReadAt(kSize - 3, back));
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(back), 3), "Z64");
+}
+
 #ifndef _WIN32
 TEST(ArchiveFiles, LastWriteTimeIsLocalTime) {
     const char* saved = std::getenv("TZ");

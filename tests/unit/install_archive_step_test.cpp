@@ -48,6 +48,22 @@ TEST(SaveMVNInst, ArchivesEmptiesAndPutsBackStartIniAndArchive) {
               (std::vector<std::wstring>{L"wait-cursor", L"pump", L"restore-cursor", L"pump"}));
 }
 
+// A command line ending in two backslashes leaves one in CmdLineDir: the same directory, archived as
+// the spelling without it (entry names would start with "\" otherwise); the rest keeps CmdLineDir.
+TEST(SaveMVNInst, ADirectoryWithATrailingBackslashIsArchivedAsTheSameDirectory) {
+    Fixture f;
+    f.state.CmdLineDir = kDir + L"\\";
+    f.platform.AddFile(kDir + L"\\MorvaneStart.ini", "[Setup]");
+    EXPECT_EQ(SaveMVNInst(f.context), 0);
+    EXPECT_EQ(f.archiver.calls, std::vector<std::wstring>{kTemp + L"mvnaltinst.zip|" + kDir +
+                                                          L"|C:\\Downloads\\MVNUpdaterP2_10.exe"});
+    EXPECT_TRUE(std::count(f.platform.calls.begin(), f.platform.calls.end(), L"delete:" + kDir + L"\\\\*.*"))
+        << "the emptying keeps CmdLineDir as given";
+    EXPECT_TRUE(f.platform.HasFile(kDir + L"\\MorvaneStart.ini"));
+    EXPECT_TRUE(f.platform.HasFile(kDir + L"\\mvnaltinst.zip"));
+    EXPECT_FALSE(f.platform.HasFile(kDir + L"\\Morvane9.EXE"));
+}
+
 TEST(SaveMVNInst, WithoutStartIniNoneIsSavedOrRestoredEvenWithAStaleCopyInTemp) {
     Fixture f;
     f.platform.AddFile(kTemp + L"MorvaneStart.ini", "stale");

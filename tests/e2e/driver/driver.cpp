@@ -29,7 +29,7 @@ void Usage() {
                   L"answer-key:NAME "
                   L"dialog-key:NAME answer-close dismiss-all tab-to:CAPTION log wait-log:LINE watch-log:LINE "
                   L"status "
-                  L"sleep:MS freeze thaw "
+                  L"painted wait-pause sleep:MS freeze thaw "
                   L"checkpoint:NAME wait-exit kill"));
 }
 
@@ -331,6 +331,7 @@ public:
         if (!Alive()) return Gone();
         if (verb == L"window") {
             if (!WaitFor([&] { return VisibleMain() != nullptr; })) return Gone();
+            Observe();  // the wait saw the window after its last observation
             HWND w = VisibleMain();
             Emit(JsonObject()
                      .Str(L"event", L"window")
@@ -347,6 +348,9 @@ public:
         } else if (verb == L"key") {
             HWND w = Main();
             if (!w) return Gone();
+            // A frozen program cannot get ready: the key waits in its queue, as a key typed while the
+            // program is busy does, and arrives once it is thawed.
+            if (!frozen_ && !ReadyForInput(w)) return Gone();
             PostKey(FocusIn(w), VirtualKeyOf(arg));
         } else if (verb == L"close") {
             HWND w = Main();
@@ -371,13 +375,15 @@ public:
         } else if (verb == L"tab-to") {
             HWND w = Main();
             if (!w) return Gone();
-            // Tab as a user would, until the wanted control has the focus. Each press is waited for
-            // by its effect: a sent message would overtake the posted key.
+            // Tab as a user would, until the wanted control has the focus. Each press is done only
+            // when the focus has left the control it went to: the program's own SetFocus changes the
+            // focus too, and a Tab still queued then would move it on.
+            if (!ReadyForInput(w)) return Gone();
             for (int presses = 0; FocusName(w) != arg; ++presses) {
                 if (presses == 8) throw Failure{L"Tab never reached \"" + arg + L"\""};
-                const std::wstring before = FocusName(w);
-                PostKey(FocusIn(w), VK_TAB);
-                if (!WaitFor([&] { return FocusName(w) != before; })) return Gone();
+                const HWND pressed = FocusIn(w);
+                PostKey(pressed, VK_TAB);
+                if (!WaitFor([&] { return FocusIn(w) != pressed; }) || !ReadyForInput(w)) return Gone();
             }
         } else if (verb == L"dismiss-all") {
             // Answers every dialog with its default button until the program ends, or until it has
@@ -421,6 +427,21 @@ public:
             HWND w = Main();
             if (!w) return Gone();
             return Sync(w);
+        } else if (verb == L"painted") {
+            HWND w = Main();
+            if (!w) return Gone();
+            // The program draws into its window when it handles WM_PAINT, and Wine hands what it drew
+            // to the X server when the thread next waits for messages: no update region left
+            // anywhere, then two answered messages, the second sent after the thread went back.
+            if (!WaitFor([&] { return Unpainted() == nullptr; })) return Gone();
+            return Sync(w) && Sync(w);
+        } else if (verb == L"wait-pause") {
+            HWND w = Main();
+            if (!w) return Gone();
+            // Left its message point: the program no longer answers. Its pauses after success lines
+            // last 500 ms and its message points only as long as the waiting messages take, so a
+            // message that waits 100 ms for its answer tells that the program is in a pause or a step.
+            if (!WaitFor([&] { return !Answers(w, 100); })) return Gone();
         } else if (verb == L"dialog") {
             HWND d = nullptr;
             if (!WaitFor([&] { return (d = NewDialog()) != nullptr; })) return Gone();
@@ -435,6 +456,7 @@ public:
             } else if (verb == L"answer-close") {
                 ::PostMessageW(dialog_, WM_CLOSE, 0, 0);
             } else {
+                if (!ReadyForInput(dialog_)) return Gone();
                 PostKey(FocusIn(dialog_), VirtualKeyOf(arg));
                 if (verb == L"dialog-key") return true;
             }
@@ -659,6 +681,45 @@ private:
         return cls == WC_BUTTONW ? CaptionOf(info.hwndFocus) : cls;
     }
 
+    // Real keys reach only the active window, and only when its thread takes them from its queue:
+    // before each key the program must have answered a sent message in its message loop (or in a
+    // dialog's) and made target its active window.
+    bool ReadyForInput(HWND target) {
+        return WaitFor([&] {
+            if (!Answers(target, options_.timeoutMs)) return false;
+            GUITHREADINFO info{};
+            info.cbSize = sizeof info;
+            return ::GetGUIThreadInfo(ThreadOf(target), &info) && info.hwndActive == target &&
+                   ::GetForegroundWindow() == target;
+        });
+    }
+
+    bool Answers(HWND w, DWORD withinMs) const {
+        DWORD_PTR result = 0;
+        return ::SendMessageTimeoutW(w, WM_NULL, 0, 0, SMTO_NORMAL, withinMs, &result) != 0;
+    }
+
+    // A visible window of the program, or a control in one, that still waits to be painted.
+    HWND Unpainted() const {
+        struct Search {
+            HWND found = nullptr;
+            static BOOL CALLBACK Visit(HWND child, LPARAM lp) {
+                auto* search = reinterpret_cast<Search*>(lp);
+                if (!::IsWindowVisible(child) || !::GetUpdateRect(child, nullptr, FALSE)) return TRUE;
+                search->found = child;
+                return FALSE;
+            }
+        };
+        for (HWND top : TopLevelWindows()) {
+            if (!::IsWindowVisible(top)) continue;
+            if (::GetUpdateRect(top, nullptr, FALSE)) return top;
+            Search search;
+            ::EnumChildWindows(top, &Search::Visit, reinterpret_cast<LPARAM>(&search));
+            if (search.found) return search.found;
+        }
+        return nullptr;
+    }
+
     bool Sync(HWND w) {
         DWORD_PTR result = 0;
         if (::SendMessageTimeoutW(w, WM_NULL, 0, 0, SMTO_NORMAL, options_.timeoutMs, &result)) return true;
@@ -690,6 +751,42 @@ private:
         std::vector<std::wstring> items;
         for (INT p : parts) items.push_back(JsonNumber(p));
         return JsonArray(items);
+    }
+
+    // What the button itself needs for its caption and glyph in its own font, measured in the
+    // program (BCM_GETIDEALSIZE): [width, height], or null.
+    std::wstring IdealButtonSize(HWND button) const {
+        if (frozen_) return L"null";
+        RemoteBuffer remote(process_.get(), sizeof(SIZE));
+        const SIZE unlimited{0, 0};
+        SIZE ideal{};
+        SIZE_T moved = 0;
+        DWORD_PTR done = 0;
+        if (!remote.get() ||
+            !::WriteProcessMemory(process_.get(), remote.get(), &unlimited, sizeof unlimited, &moved) ||
+            !::SendMessageTimeoutW(button, BCM_GETIDEALSIZE, 0, reinterpret_cast<LPARAM>(remote.get()),
+                                   SMTO_NORMAL, options_.timeoutMs, &done) ||
+            !done || !::ReadProcessMemory(process_.get(), remote.get(), &ideal, sizeof ideal, &moved))
+            return L"null";
+        return JsonArray({JsonNumber(ideal.cx), JsonNumber(ideal.cy)});
+    }
+
+    // A dialog's static text as it draws it (SS_LEFT | SS_EDITCONTROL | SS_NOPREFIX) in the font
+    // that dialogs use, the system's message font: [width, height] for the control's width.
+    static std::wstring MessageTextExtent(const std::wstring& text, int width) {
+        NONCLIENTMETRICSW metrics{};
+        metrics.cbSize = sizeof metrics;
+        if (!::SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)) return L"null";
+        const HFONT font = ::CreateFontIndirectW(&metrics.lfMessageFont);
+        const HDC dc = ::GetDC(nullptr);
+        const HGDIOBJ old = ::SelectObject(dc, font);
+        RECT bounds{0, 0, width, 0};
+        ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &bounds,
+                    DT_CALCRECT | DT_WORDBREAK | DT_EDITCONTROL | DT_NOPREFIX | DT_EXPANDTABS);
+        ::SelectObject(dc, old);
+        ::ReleaseDC(nullptr, dc);
+        ::DeleteObject(font);
+        return JsonArray({JsonNumber(bounds.right - bounds.left), JsonNumber(bounds.bottom - bounds.top)});
     }
 
     JsonObject Screen(HWND w) const {
@@ -738,7 +835,10 @@ private:
                 .Bool(L"enabled", ::IsWindowEnabled(c) != FALSE)
                 .Bool(L"tabstop", (cStyle & WS_TABSTOP) != 0)
                 .Num(L"style", static_cast<long long>(cStyle));
-            if (cls == WC_BUTTONW) control.Bool(L"default", (cStyle & BS_TYPEMASK) == BS_DEFPUSHBUTTON);
+            if (cls == WC_BUTTONW) {
+                control.Bool(L"default", (cStyle & BS_TYPEMASK) == BS_DEFPUSHBUTTON)
+                    .Raw(L"ideal", IdealButtonSize(c));
+            }
             if (::CompareStringOrdinal(cls.c_str(), -1, STATUSCLASSNAMEW, -1, TRUE) == CSTR_EQUAL)
                 control.Raw(L"parts", StatusParts(c));
             controls.push_back(control.Text());
@@ -768,10 +868,19 @@ private:
             bool isDefault;
         };
         std::vector<Button> buttons;
+        std::vector<std::wstring> controls;
         for (HWND c : Children(d)) {
             if (!::IsWindowVisible(c)) continue;
             const std::wstring cls = ClassOf(c);
             const auto style = static_cast<DWORD>(::GetWindowLongW(c, GWL_STYLE));
+            const RECT inClient = InClient(d, c);
+            JsonObject control;
+            control.Str(L"class", cls).Str(L"text", CaptionOf(c)).Rect(L"rect", inClient);
+            if (cls == WC_BUTTONW) control.Raw(L"ideal", IdealButtonSize(c));
+            if (::CompareStringOrdinal(cls.c_str(), -1, WC_STATICW, -1, TRUE) == CSTR_EQUAL &&
+                (style & SS_TYPEMASK) != SS_ICON && (style & SS_TYPEMASK) != SS_BITMAP)
+                control.Raw(L"extent", MessageTextExtent(CaptionOf(c), inClient.right - inClient.left));
+            controls.push_back(control.Text());
             if (::CompareStringOrdinal(cls.c_str(), -1, WC_STATICW, -1, TRUE) == CSTR_EQUAL) {
                 const DWORD type = style & SS_TYPEMASK;
                 if (type == SS_ICON || type == SS_BITMAP) {
@@ -797,8 +906,9 @@ private:
             captions.push_back(JsonString(b.text));
             if (b.isDefault && defaultButton == L"null") defaultButton = JsonString(b.text);
         }
-        RECT rect{};
+        RECT rect{}, client{};
         ::GetWindowRect(d, &rect);
+        ::GetClientRect(d, &client);
         HWND owner = ::GetWindow(d, GW_OWNER);
         Emit(JsonObject()
                  .Str(L"event", L"dialog")
@@ -812,6 +922,8 @@ private:
                  .Str(L"owner", owner == nullptr ? L"none" : (owner == FindMain(false) ? L"main" : L"other"))
                  .Str(L"focus", FocusName(d))
                  .Rect(L"rect", rect)
+                 .Raw(L"client_size", JsonArray({JsonNumber(client.right), JsonNumber(client.bottom)}))
+                 .Raw(L"controls", JsonArray(controls))
                  .Raw(L"screen", Screen(d).Text()));
     }
 
@@ -837,6 +949,9 @@ private:
 
 int wmain(int argc, wchar_t** argv) {
     using namespace e2e;
+    // The programs are DPI-aware: so is the driver, or every rectangle it reads at another DPI
+    // would come back scaled to 96.
+    ::SetProcessDPIAware();
     Options options;
     try {
         options = ParseOptions(argc, argv);
