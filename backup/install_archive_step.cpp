@@ -1,6 +1,7 @@
 #include "backup/install_archive_step.h"
 
 #include <exception>
+#include <utility>
 
 #include "backup/install_archiver.h"
 
@@ -46,6 +47,8 @@ int ArchiveAndEmpty(StepContext& context, const std::wstring& tempDir) {
     const bool hasStartIni = platform.FileExists(startIni);
     if (hasStartIni && !platform.CopyFileReplacing(startIni, savedStartIni)) return 1;
 
+    // From here on a run that does not complete puts the old installation back.
+    context.state.Emptied = EmptiedInstallDir{dir, archive, !platform.FileExists(dir + L"\\mvnaltinst.zip")};
     platform.DeleteFiles(dir + L"\\*.*");
 
     int result = 0;
@@ -59,6 +62,25 @@ int ArchiveAndEmpty(StepContext& context, const std::wstring& tempDir) {
 bool IsRefusedInstallDir(const std::wstring& given) {
     const std::wstring dir = WithoutLongPathPrefix(given);
     return dir.empty() || dir == L"\\" || IsDriveSpec(dir) || IsShareRoot(dir);
+}
+
+bool RestoreInstallation(StepContext& context) {
+    if (!context.state.Emptied) return true;
+    // Cleared first: a click handled while the dialog below is open must not start it again.
+    const EmptiedInstallDir emptied = *std::exchange(context.state.Emptied, std::nullopt);
+    View& view = context.view;
+    Platform& platform = context.platform;
+    view.SetWaitCursor();
+    const bool complete =
+        context.archiver != nullptr &&
+        context.archiver->RestoreInstallation(emptied.archivePath, emptied.installDir, platform);
+    // What the run added goes only once the old installation is whole again; until then the copy
+    // is one more of the only backup there is.
+    if (complete && emptied.archiveCopyAdded)
+        platform.DeleteSingleFile(emptied.installDir + L"\\mvnaltinst.zip");
+    view.RestoreCursor();
+    if (!complete) view.ShowError(std::wstring(kRestoreFailed) + emptied.archivePath);
+    return complete;
 }
 
 int SaveMVNInst(StepContext& context) {

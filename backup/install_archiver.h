@@ -5,6 +5,8 @@
 
 namespace mvn {
 
+class Platform;
+
 class InstallArchiver {
 public:
     virtual ~InstallArchiver() = default;
@@ -13,6 +15,11 @@ public:
     // archive may be left at archivePath.
     virtual bool WriteVerifiedArchive(const std::wstring& archivePath, const std::wstring& installDir,
                                       const std::wstring& ownModulePath) = 0;
+    // Writes the entries of the archive that the last WriteVerifiedArchive proved back below the
+    // parent of installDir, through platform, reading them through the same check. True only when
+    // every file and folder is back.
+    virtual bool RestoreInstallation(const std::wstring& archivePath, const std::wstring& installDir,
+                                     Platform& platform) = 0;
 };
 
 }  // namespace mvn

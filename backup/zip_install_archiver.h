@@ -17,6 +17,8 @@ public:
 
     bool WriteVerifiedArchive(const std::wstring& archivePath, const std::wstring& installDir,
                               const std::wstring& ownModulePath) override;
+    bool RestoreInstallation(const std::wstring& archivePath, const std::wstring& installDir,
+                             Platform& platform) override;
 
     // The two halves of WriteVerifiedArchive, for the native tool that times them apart.
     bool WriteArchive(const std::wstring& archivePath, const std::wstring& installDir,

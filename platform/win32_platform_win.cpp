@@ -5,6 +5,7 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include <utility>
 #include <vector>
 
 #include "platform/dll_search_win.h"
@@ -76,6 +77,45 @@ std::wstring GrowingText(DWORD initial, Fill fill) {
     }
 }
 
+class Win32FileWriter final : public FileWriter {
+public:
+    explicit Win32FileWriter(UniqueFile file) : file_(std::move(file)) {}
+
+    bool Write(std::span<const std::byte> data) override {
+        while (!data.empty()) {
+            const DWORD chunk = data.size() < (1u << 20) ? static_cast<DWORD>(data.size()) : (1u << 20);
+            DWORD put = 0;
+            if (!::WriteFile(file_.get(), data.data(), chunk, &put, nullptr) || put == 0) return false;
+            data = data.subspan(put);
+        }
+        return true;
+    }
+
+    // The time goes on through the handle, so that closing it cannot stamp the file anew.
+    bool Finish(const LocalTime& lastWrite) override {
+        const SYSTEMTIME local{static_cast<WORD>(lastWrite.year),
+                               static_cast<WORD>(lastWrite.month),
+                               0,
+                               static_cast<WORD>(lastWrite.day),
+                               static_cast<WORD>(lastWrite.hour),
+                               static_cast<WORD>(lastWrite.minute),
+                               static_cast<WORD>(lastWrite.second),
+                               0};
+        FILETIME localTime{}, utc{};
+        // The inverse of the FileTimeToLocalFileTime with which the time was read, so it comes back
+        // to the second.
+        const bool timed = ::SystemTimeToFileTime(&local, &localTime) &&
+                           ::LocalFileTimeToFileTime(&localTime, &utc) &&
+                           ::SetFileTime(file_.get(), nullptr, nullptr, &utc);
+        const HANDLE h = file_.release();
+        const bool closed = ::CloseHandle(h) != 0;
+        return timed && closed;
+    }
+
+private:
+    UniqueFile file_;
+};
+
 std::wstring FormatWith(int (*format)(const SYSTEMTIME&, wchar_t*, int), const SYSTEMTIME& time) {
     const int length = format(time, nullptr, 0);
     if (length <= 0) return {};
@@ -103,6 +143,30 @@ bool Win32Platform::CreateSingleDirectory(const std::wstring& path) {
 
 bool Win32Platform::CopyFileReplacing(const std::wstring& from, const std::wstring& to) {
     return ::CopyFileExW(from.c_str(), to.c_str(), nullptr, nullptr, nullptr, 0) != FALSE;
+}
+
+std::unique_ptr<FileWriter> Win32Platform::CreateFileForWriting(const std::wstring& path) {
+    // CREATE_ALWAYS refuses to replace a read-only file, and one that is hidden or system unless the
+    // new one is too.
+    const DWORD existing = Attributes(path);
+    constexpr DWORD kBlocking = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+    if (existing != INVALID_FILE_ATTRIBUTES && (existing & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
+        (existing & kBlocking) != 0) {
+        ::SetFileAttributesW(path.c_str(), existing & ~kBlocking);
+    }
+    UniqueFile file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return nullptr;
+    return std::make_unique<Win32FileWriter>(std::move(file));
+}
+
+bool Win32Platform::SetAttributes(const std::wstring& path, std::uint32_t attributes) {
+    // 0 is no attribute at all; Windows spells that FILE_ATTRIBUTE_NORMAL.
+    return ::SetFileAttributesW(path.c_str(), attributes == 0 ? FILE_ATTRIBUTE_NORMAL : attributes) != FALSE;
+}
+
+bool Win32Platform::DeleteSingleFile(const std::wstring& path) {
+    return ::DeleteFileW(path.c_str()) != FALSE;
 }
 
 std::wstring Win32Platform::ReadIniString(const std::wstring& file, const std::wstring& section,
