@@ -2,7 +2,7 @@
 
 #include <exception>
 #include <memory>
-#include <set>
+#include <map>
 
 #include "backup/zip/utf8.h"
 #include "backup/zip/zip_error.h"
@@ -13,6 +13,7 @@ namespace {
 
 // What SetFileAttributesW can give back; the rest (directory, compressed, encrypted, sparse) comes
 // with the folder or file itself or not at all.
+constexpr std::uint32_t kAttributeDirectoryBit = 0x10;
 constexpr std::uint32_t kSettableAttributes = 0x1 | 0x2 | 0x4 | 0x20 | 0x100 | 0x1000 | 0x2000;
 
 bool SameEntry(const zip::EntryRecord& read, const zip::EntryRecord& written) {
@@ -94,13 +95,6 @@ private:
     std::unique_ptr<FileWriter> writer_;
 };
 
-LocalTime FromDos(zip::DosDateTime dos) {
-    // 0/0 stands for a year outside what DOS dates hold; the earliest one they do is the nearest.
-    if (dos.date == 0) return {1980, 1, 1, 0, 0, 0};
-    return {1980 + (dos.date >> 9), dos.date >> 5 & 0xF,  dos.date & 0x1F,
-            dos.time >> 11,         dos.time >> 5 & 0x3F, (dos.time & 0x1F) * 2};
-}
-
 }  // namespace
 
 RestoreOutcome RestoreArchive(RandomAccessSource& archive, const RestorePlan& plan, Platform& platform) {
@@ -132,19 +126,22 @@ RestoreOutcome RestoreArchive(RandomAccessSource& archive, const RestorePlan& pl
     return outcome;
 }
 
-RestorePlan PlanFromEntries(const std::wstring& nameRoot, const std::vector<zip::EntryRecord>& entries) {
+RestorePlan PlanFromWalk(const std::wstring& nameRoot, const std::vector<zip::EntryRecord>& entries,
+                         const WalkSnapshot& walked) {
     RestorePlan plan{nameRoot, entries, {}, {}};
-    std::set<std::wstring> seen;
-    for (const zip::EntryRecord& entry : entries) {
-        plan.files.push_back({FromDos(entry.modified), entry.externalAttributes});
-        const std::wstring name = zip::FromUtf8(entry.name);
-        // The first component is the installation directory itself, which was never removed.
-        const std::size_t top = name.find(L'\\');
-        for (std::size_t slash = name.find(L'\\', top + 1);
-             top != std::wstring::npos && slash != std::wstring::npos; slash = name.find(L'\\', slash + 1)) {
-            std::wstring folder = nameRoot + name.substr(0, slash);
-            if (seen.insert(folder).second) plan.folders.push_back({std::move(folder), 0});
+    std::map<std::wstring, const WalkedEntry*> files;
+    for (const WalkedEntry& seen : walked) {
+        if ((seen.attributes & kAttributeDirectoryBit) != 0) {
+            plan.folders.push_back({seen.path, seen.attributes});
+        } else {
+            files.emplace(seen.path, &seen);
         }
+    }
+    for (const zip::EntryRecord& entry : entries) {
+        // The entry names were cut from these very paths, so they meet again spelt the same.
+        const auto seen = files.find(nameRoot + zip::FromUtf8(entry.name));
+        if (seen == files.end()) throw ZipError("the walk did not see " + entry.name);
+        plan.files.push_back({seen->second->lastWrite, seen->second->attributes});
     }
     return plan;
 }

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "backup/zip/walk_snapshot.h"
 #include "backup/zip/zip_format.h"
 #include "backup/zip/zip_io.h"
 #include "platform/platform.h"
@@ -20,7 +21,7 @@ struct RestoreFolder {
 
 // A file's last-write time and attributes as the walk read them.
 struct RestoreFile {
-    LocalTime lastWrite;
+    std::uint64_t lastWrite = 0;  // FILETIME ticks, UTC
     std::uint32_t attributes = 0;
 };
 
@@ -46,8 +47,10 @@ struct RestoreOutcome {
 // half a file would pass for the old one. Nothing else is deleted.
 RestoreOutcome RestoreArchive(RandomAccessSource& archive, const RestorePlan& plan, Platform& platform);
 
-// The plan that the archive alone gives: its DOS times (to two seconds) and attributes, and the folders
-// its entry names pass through.
-RestorePlan PlanFromEntries(const std::wstring& nameRoot, const std::vector<zip::EntryRecord>& entries);
+// The plan from what the walk that went into the archive saw: each entry's time and attributes, found by
+// its full path, and every folder in walk order. The archive's own DOS times hold two seconds at best
+// and no folder at all. Throws ZipError for an entry that the walk did not see.
+RestorePlan PlanFromWalk(const std::wstring& nameRoot, const std::vector<zip::EntryRecord>& entries,
+                         const WalkSnapshot& walked);
 
 }  // namespace mvn

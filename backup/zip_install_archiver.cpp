@@ -98,7 +98,7 @@ bool ZipInstallArchiver::RestoreInstallation(const std::wstring& archivePath, co
             return false;
         }
         const RestoreOutcome outcome =
-            RestoreArchive(*archive, PlanFromEntries(NameRoot(installDir), *written_), platform);
+            RestoreArchive(*archive, PlanFromWalk(NameRoot(installDir), *written_, Walked()), platform);
         lastError_ = outcome.problem;
         return outcome.complete;
     } catch (const std::exception& e) {

@@ -9,7 +9,6 @@
 #include <span>
 #include <string>
 
-#include "platform/local_time.h"
 
 namespace mvn {
 
@@ -32,9 +31,9 @@ public:
     virtual ~FileWriter() = default;
     // Writes all bytes or fails; a short write is a failure.
     [[nodiscard]] virtual bool Write(std::span<const std::byte> data) = 0;
-    // Sets the last-write time (local time) and closes the file; false when either failed. A writer
-    // dropped without Finish closes its file as it is.
-    [[nodiscard]] virtual bool Finish(const LocalTime& lastWrite) = 0;
+    // Sets the last-write time (FILETIME ticks, UTC, as a listing gives them) and closes the file;
+    // false when either failed. A writer dropped without Finish closes its file as it is.
+    [[nodiscard]] virtual bool Finish(std::uint64_t lastWrite) = 0;
 };
 
 class Platform {

@@ -92,21 +92,9 @@ public:
     }
 
     // The time goes on through the handle, so that closing it cannot stamp the file anew.
-    bool Finish(const LocalTime& lastWrite) override {
-        const SYSTEMTIME local{static_cast<WORD>(lastWrite.year),
-                               static_cast<WORD>(lastWrite.month),
-                               0,
-                               static_cast<WORD>(lastWrite.day),
-                               static_cast<WORD>(lastWrite.hour),
-                               static_cast<WORD>(lastWrite.minute),
-                               static_cast<WORD>(lastWrite.second),
-                               0};
-        FILETIME localTime{}, utc{};
-        // The inverse of the FileTimeToLocalFileTime with which the time was read, so it comes back
-        // to the second.
-        const bool timed = ::SystemTimeToFileTime(&local, &localTime) &&
-                           ::LocalFileTimeToFileTime(&localTime, &utc) &&
-                           ::SetFileTime(file_.get(), nullptr, nullptr, &utc);
+    bool Finish(std::uint64_t lastWrite) override {
+        const FILETIME time{static_cast<DWORD>(lastWrite & 0xFFFFFFFFu), static_cast<DWORD>(lastWrite >> 32)};
+        const bool timed = ::SetFileTime(file_.get(), nullptr, nullptr, &time) != FALSE;
         const HANDLE h = file_.release();
         const bool closed = ::CloseHandle(h) != 0;
         return timed && closed;

@@ -6,9 +6,17 @@
 #include <optional>
 #include <span>
 
-#include "platform/local_time.h"
-
 namespace mvn {
+
+// A last-write time already converted to local time, as the DOS fields of an entry need it.
+struct LocalTime {
+    int year = 0;
+    int month = 0;  // 1..12
+    int day = 0;    // 1..31
+    int hour = 0;
+    int minute = 0;
+    int second = 0;
+};
 
 // Seekable output: the writer goes back into each local header once the sizes and CRC are known.
 class Sink {

@@ -226,7 +226,7 @@ private:
             p_.files[key_].append(reinterpret_cast<const char*>(data.data()), data.size());
             return true;
         }
-        bool Finish(const LocalTime& t) override {
+        bool Finish(std::uint64_t t) override {
             p_.times[key_] = t;
             return true;
         }

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "backup/zip/zip_error.h"
 #include "backup/zip/zip_writer.h"
 #include "fakes.h"
 #include "zip_test_io.h"
@@ -23,8 +24,9 @@ const std::wstring kDir = L"D:\\Apps\\Morvane";
 struct File {
     std::wstring name;  // entry name
     std::string content;
-    LocalTime time;
+    LocalTime time;  // what goes into the archive's DOS fields
     std::uint32_t attributes;
+    std::uint64_t ticks;  // what the walk listed: FILETIME, to 100 ns
 };
 
 std::string Big() {
@@ -36,11 +38,11 @@ std::string Big() {
 // "hello world" and "hellO world" deflate to data of the same length, so swapping them gives an
 // archive whose structure is sound and whose CRC-32 no longer fits.
 const std::vector<File> kFiles = {
-    {L"Morvane\\Sub\\Tief\\a.txt", "tief unten", {2023, 3, 4, 5, 6, 7}, 0x20},
-    {L"Morvane\\Sub\\hello.txt", "hello world", {2024, 1, 2, 3, 4, 5}, 0x21},
-    {L"Morvane\\Versteckt\\geheim.txt", Big(), {2019, 12, 31, 23, 59, 59}, 0x22},
-    {L"Morvane\\leer.txt", "", {2020, 2, 29, 12, 0, 1}, 0x06},
-    {L"Morvane\\Morvane9.EXE", "MZ", {2021, 6, 7, 8, 9, 10}, 0x20},
+    {L"Morvane\\Sub\\Tief\\a.txt", "tief unten", {2023, 3, 4, 5, 6, 7}, 0x20, 133224291671234567},
+    {L"Morvane\\Sub\\hello.txt", "hello world", {2024, 1, 2, 3, 4, 5}, 0x21, 133487294450000001},
+    {L"Morvane\\Versteckt\\geheim.txt", Big(), {2019, 12, 31, 23, 59, 59}, 0x22, 132223103990000000},
+    {L"Morvane\\leer.txt", "", {2020, 2, 29, 12, 0, 1}, 0x06, 132273792010000000},
+    {L"Morvane\\Morvane9.EXE", "MZ", {2021, 6, 7, 8, 9, 10}, 0x20, 132675509500000000},
 };
 
 struct Archive {
@@ -62,7 +64,7 @@ Archive Write(const std::vector<File>& files) {
 // What the walk saw: exact times and attributes, and the folders, the empty and hidden ones too.
 RestorePlan PlanOf(const Archive& archive, const std::vector<File>& files) {
     RestorePlan plan{kRoot, archive.entries, {}, {}};
-    for (const File& f : files) plan.files.push_back({f.time, f.attributes});
+    for (const File& f : files) plan.files.push_back({f.ticks, f.attributes});
     plan.folders = {{kDir + L"\\Leer", 0x10},
                     {kDir + L"\\Sub", 0x10},
                     {kDir + L"\\Sub\\Tief", 0x11},
@@ -89,7 +91,7 @@ TEST(RestoreArchive, GivesBackTheWalkedTree) {
     for (const File& f : kFiles) {
         const std::wstring key = PathKey(kRoot + f.name);
         EXPECT_EQ(t.platform.files[key], f.content);
-        EXPECT_EQ(t.platform.times[key], f.time) << "to the second, not the archive's two";
+        EXPECT_EQ(t.platform.times[key], f.ticks) << "as listed, not the archive's two seconds";
         EXPECT_EQ(t.platform.attributes[key], f.attributes);
     }
     for (const auto& [folder, attributes] :
@@ -151,17 +153,24 @@ TEST(RestoreArchive, AnArchiveOtherThanTheOneWrittenIsNotPutBack) {
         << "one entry more than written";
 }
 
-TEST(PlanFromEntries, TakesTimesAttributesAndFoldersFromTheArchive) {
+TEST(PlanFromWalk, TakesTimesAttributesAndFoldersFromTheWalk) {
     const Archive archive = Write(kFiles);
-    const RestorePlan plan = PlanFromEntries(kRoot, archive.entries);
+    WalkSnapshot walked = {{kDir + L"\\Leer", 0x10, 0, 1}, {kDir + L"\\Sub", 0x10, 0, 2},
+                           {kDir + L"\\Sub\\Tief", 0x11, 0, 3}, {kDir + L"\\Versteckt", 0x12, 0, 4},
+                           {kDir + L"\\MVNUpdaterP2_10.exe", 0x20, 9, 5}};
+    for (const File& f : kFiles) walked.push_back({kRoot + f.name, f.attributes, f.content.size(), f.ticks});
+    const RestorePlan plan = PlanFromWalk(kRoot, archive.entries, walked);
     ASSERT_EQ(plan.files.size(), kFiles.size());
-    EXPECT_EQ(plan.files[0].lastWrite, (LocalTime{2023, 3, 4, 5, 6, 6})) << "DOS seconds are even";
-    EXPECT_EQ(plan.files[3].attributes, 0x06u);
+    for (std::size_t i = 0; i < kFiles.size(); ++i) {
+        EXPECT_EQ(plan.files[i].lastWrite, kFiles[i].ticks) << i;
+        EXPECT_EQ(plan.files[i].attributes, kFiles[i].attributes) << i;
+    }
     std::vector<std::wstring> folders;
     for (const RestoreFolder& f : plan.folders) folders.push_back(f.path);
-    EXPECT_EQ(folders,
-              (std::vector<std::wstring>{kDir + L"\\Sub", kDir + L"\\Sub\\Tief", kDir + L"\\Versteckt"}))
-        << "parents first; the installation directory itself is never touched";
+    EXPECT_EQ(folders, (std::vector<std::wstring>{kDir + L"\\Leer", kDir + L"\\Sub", kDir + L"\\Sub\\Tief",
+                                                  kDir + L"\\Versteckt"}));
+    walked.pop_back();
+    EXPECT_THROW(PlanFromWalk(kRoot, archive.entries, walked), ZipError) << "an entry the walk did not see";
 }
 
 }  // namespace
