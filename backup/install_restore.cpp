@@ -1,8 +1,8 @@
 #include "backup/install_restore.h"
 
 #include <exception>
-#include <memory>
 #include <map>
+#include <memory>
 
 #include "backup/zip/utf8.h"
 #include "backup/zip/zip_error.h"

@@ -30,13 +30,28 @@ bool HoldsExactly(const ZipVerifyResult& read, const std::vector<zip::EntryRecor
 
 bool ZipInstallArchiver::WriteVerifiedArchive(const std::wstring& archivePath, const std::wstring& installDir,
                                               const std::wstring& ownModulePath) {
-    return WriteArchive(archivePath, installDir, ownModulePath) && VerifyArchive(archivePath);
+    walked_.clear();
+    if (!WriteArchive(archivePath, installDir, ownModulePath) || !VerifyArchive(archivePath)) return false;
+    walked_ = std::move(seen_);
+    return true;
+}
+
+bool ZipInstallArchiver::StillAsWalked(const std::wstring& installDir) {
+    lastError_.clear();
+    try {
+        if (!walked_.empty() && SameWalk(walked_, WalkOnly(files_, installDir))) return true;
+        lastError_ = "the directory changed after it was archived";
+    } catch (const std::exception& e) {
+        lastError_ = e.what();
+    }
+    return false;
 }
 
 bool ZipInstallArchiver::WriteArchive(const std::wstring& archivePath, const std::wstring& installDir,
                                       const std::wstring& ownModulePath) {
     lastError_.clear();
     written_.reset();
+    seen_.clear();
     try {
         // The sink must be gone before the archive is read back: it holds the file unshared.
         const std::unique_ptr<Sink> sink = files_.CreateArchive(archivePath);
@@ -45,13 +60,14 @@ bool ZipInstallArchiver::WriteArchive(const std::wstring& archivePath, const std
             return false;
         }
         ZipWriter writer(*sink);
-        DoZip(files_, writer, installDir, ownModulePath);
+        WalkSnapshot seen = DoZip(files_, writer, installDir, ownModulePath);
         writer.Close();
         if (!sink->Commit()) {
             lastError_ = "cannot complete " + zip::ToUtf8(archivePath);
             return false;
         }
         written_ = writer.Entries();
+        seen_ = std::move(seen);
         return true;
     } catch (const std::exception& e) {
         // Not only ZipError: running out of memory must not let the directory be emptied either.

@@ -17,6 +17,8 @@ public:
 
     bool WriteVerifiedArchive(const std::wstring& archivePath, const std::wstring& installDir,
                               const std::wstring& ownModulePath) override;
+    const WalkSnapshot& Walked() const override { return walked_; }
+    bool StillAsWalked(const std::wstring& installDir) override;
     bool RestoreInstallation(const std::wstring& archivePath, const std::wstring& installDir,
                              Platform& platform) override;
 
@@ -33,6 +35,8 @@ private:
     ArchiveFiles& files_;
     std::string lastError_;
     std::optional<std::vector<zip::EntryRecord>> written_;  // after a WriteArchive that succeeded
+    WalkSnapshot seen_;                                     // the walk of the last WriteArchive
+    WalkSnapshot walked_;  // the same, once the archive it went into has been proven
 };
 
 }  // namespace mvn

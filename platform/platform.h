@@ -9,7 +9,6 @@
 #include <span>
 #include <string>
 
-
 namespace mvn {
 
 // The four 16-bit halves of the product version words of a file's fixed version information.

@@ -20,6 +20,8 @@ inline constexpr std::uint32_t kAttributeArchive = 0x20;
 struct DirEntry {
     std::wstring name;  // as listed, without the directory
     std::uint32_t attributes = 0;
+    std::uint64_t size = 0;       // bytes, for files
+    std::uint64_t lastWrite = 0;  // FILETIME ticks (UTC) on Windows, the same scale elsewhere
 };
 
 class ArchiveFiles {

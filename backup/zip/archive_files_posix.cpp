@@ -50,6 +50,13 @@ std::uint32_t AttributesOf(const struct stat& st) {
     return attributes;
 }
 
+// The FILETIME scale: 100-nanosecond ticks since 1601.
+std::uint64_t TicksOf(const timespec& t) {
+    constexpr std::uint64_t kTicksFrom1601To1970 = 116444736000000000ull;
+    return kTicksFrom1601To1970 + static_cast<std::uint64_t>(t.tv_sec) * 10000000u +
+           static_cast<std::uint64_t>(t.tv_nsec) / 100u;
+}
+
 // NTFS and Wine list a directory sorted by the upper-cased name.
 bool ListsBefore(const std::wstring& a, const std::wstring& b) {
     auto upper = [](wchar_t c) { return c >= L'a' && c <= L'z' ? static_cast<wchar_t>(c - L'a' + L'A') : c; };
@@ -154,7 +161,8 @@ public:
             }
             struct stat st {};
             if (::stat((dir + "/" + found->d_name).c_str(), &st) != 0) return std::nullopt;
-            entries.push_back({zip::FromUtf8(found->d_name), AttributesOf(st)});
+            entries.push_back({zip::FromUtf8(found->d_name), AttributesOf(st),
+                               static_cast<std::uint64_t>(st.st_size), TicksOf(st.st_mtim)});
         }
         std::sort(entries.begin(), entries.end(),
                   [](const DirEntry& a, const DirEntry& b) { return ListsBefore(a.name, b.name); });

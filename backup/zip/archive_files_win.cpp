@@ -138,7 +138,9 @@ public:
             return std::nullopt;
         }
         do {
-            entries.push_back({data.cFileName, data.dwFileAttributes});
+            entries.push_back(
+                {data.cFileName, data.dwFileAttributes, Join(data.nFileSizeHigh, data.nFileSizeLow),
+                 Join(data.ftLastWriteTime.dwHighDateTime, data.ftLastWriteTime.dwLowDateTime)});
         } while (::FindNextFileW(find.get(), &data));
         if (::GetLastError() != ERROR_NO_MORE_FILES) return std::nullopt;
         return entries;

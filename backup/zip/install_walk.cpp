@@ -11,7 +11,8 @@ namespace {
 
 class Walk {
 public:
-    Walk(ArchiveFiles& files, ZipWriter& writer, const std::wstring& ownModulePath, std::wstring nameRoot)
+    // Without a writer the walk only lists.
+    Walk(ArchiveFiles& files, ZipWriter* writer, const std::wstring& ownModulePath, std::wstring nameRoot)
         : files_(files), writer_(writer), ownModulePath_(ownModulePath), nameRoot_(std::move(nameRoot)) {}
 
     // dir ends with a backslash.
@@ -20,10 +21,13 @@ public:
             if ((entry.attributes & kAttributeDirectory) == 0 || entry.name == L"." || entry.name == L"..") {
                 continue;
             }
+            Note(dir, entry);
             ZipFolder(dir + entry.name + L'\\');
         }
         ZipFolderFiles(dir);
     }
+
+    WalkSnapshot& Seen() { return seen_; }
 
 private:
     void ZipFolderFiles(const std::wstring& dir) {
@@ -34,10 +38,11 @@ private:
         for (const DirEntry& entry : ListOrThrow(dir)) {
             if ((entry.attributes & kAttributeDirectory) != 0) continue;
             const std::wstring path = dir + entry.name;
-            if (path == ownModulePath_) continue;
+            Note(dir, entry);
+            if (path == ownModulePath_ || writer_ == nullptr) continue;
             const std::unique_ptr<Source> source = files_.OpenFile(path);
             if (!source) throw ZipError("cannot open " + zip::ToUtf8(path));
-            writer_.Add(relative + entry.name, *source);
+            writer_->Add(relative + entry.name, *source);
         }
     }
 
@@ -47,10 +52,16 @@ private:
         return std::move(*entries);
     }
 
+    void Note(const std::wstring& dir, const DirEntry& entry) {
+        const bool folder = (entry.attributes & kAttributeDirectory) != 0;
+        seen_.push_back({dir + entry.name, entry.attributes, folder ? 0 : entry.size, entry.lastWrite});
+    }
+
     ArchiveFiles& files_;
-    ZipWriter& writer_;
-    const std::wstring& ownModulePath_;
+    ZipWriter* writer_;
+    const std::wstring ownModulePath_;
     const std::wstring nameRoot_;
+    WalkSnapshot seen_;
 };
 
 }  // namespace
@@ -62,9 +73,17 @@ std::wstring NameRoot(const std::wstring& directory) {
     return root;
 }
 
-void DoZip(ArchiveFiles& files, ZipWriter& writer, const std::wstring& installDir,
-           const std::wstring& ownModulePath) {
-    Walk(files, writer, ownModulePath, NameRoot(installDir)).ZipFolder(installDir + L'\\');
+WalkSnapshot DoZip(ArchiveFiles& files, ZipWriter& writer, const std::wstring& installDir,
+                   const std::wstring& ownModulePath) {
+    Walk walk(files, &writer, ownModulePath, NameRoot(installDir));
+    walk.ZipFolder(installDir + L'\\');
+    return std::move(walk.Seen());
+}
+
+WalkSnapshot WalkOnly(ArchiveFiles& files, const std::wstring& installDir) {
+    Walk walk(files, nullptr, L"", NameRoot(installDir));
+    walk.ZipFolder(installDir + L'\\');
+    return std::move(walk.Seen());
 }
 
 }  // namespace mvn

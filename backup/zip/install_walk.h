@@ -4,6 +4,7 @@
 #include <string>
 
 #include "backup/zip/archive_files.h"
+#include "backup/zip/walk_snapshot.h"
 #include "backup/zip/zip_writer.h"
 
 namespace mvn {
@@ -14,8 +15,12 @@ std::wstring NameRoot(const std::wstring& directory);
 
 // Adds every file below installDir (no trailing backslash) to writer, except the one whose full path
 // equals ownModulePath exactly, case included. Hidden and system subdirectories are walked too: the
-// emptying that follows the archive deletes them. Throws ZipError.
-void DoZip(ArchiveFiles& files, ZipWriter& writer, const std::wstring& installDir,
-           const std::wstring& ownModulePath);
+// emptying that follows the archive deletes them. Returns every folder and file listed, the skipped
+// program included, in walk order. Throws ZipError.
+WalkSnapshot DoZip(ArchiveFiles& files, ZipWriter& writer, const std::wstring& installDir,
+                   const std::wstring& ownModulePath);
+
+// The same walk, opening and reading no file. Throws ZipError.
+WalkSnapshot WalkOnly(ArchiveFiles& files, const std::wstring& installDir);
 
 }  // namespace mvn

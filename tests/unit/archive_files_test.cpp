@@ -1,6 +1,7 @@
 // The file port of this platform (POSIX natively, Win32 under Wine) and the archiver over real files.
 #include "backup/zip/archive_files.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -122,6 +123,13 @@ TEST(ArchiveFiles, SourceReportsSizeAttributesAndAPre1980Year) {
     EXPECT_EQ(source->Size(), 12u);
     EXPECT_EQ(source->LastWriteTime().year, 1975);
     EXPECT_EQ(source->Attributes() & kAttributeDirectory, 0u);
+    // The listing tells size and time too, as FILETIME ticks: the second walk compares them.
+    const std::vector<DirEntry> listed = PlatformFiles()->List(PortPath(temp.path()) + L"\\*.*").value();
+    const auto entry =
+        std::find_if(listed.begin(), listed.end(), [](const DirEntry& e) { return e.name == L"old.txt"; });
+    ASSERT_NE(entry, listed.end());
+    EXPECT_EQ(entry->size, 12u);
+    EXPECT_EQ(entry->lastWrite, 116444736000000000ull + 172065600ull * 10000000ull);
 }
 
 #ifndef _WIN32

@@ -71,5 +71,64 @@ TEST(ArchiveStepOverFiles, AFileHeldOpenForWritingKeepsEverything) {
     EXPECT_EQ(i.files.OpenHandles(), 0);
 }
 
+TEST(ArchiveStepOverFiles, TheArchiverKeepsWhatItsWalkSaw) {
+    Installation i;
+    i.files.AddFile(kDir + L"\\MVNUpdaterP2_10.exe", "me");
+    ASSERT_TRUE(i.archiver.WriteVerifiedArchive(kTempArchive, kDir, kDir + L"\\MVNUpdaterP2_10.exe"));
+    std::vector<std::wstring> seen;
+    for (const WalkedEntry& e : i.archiver.Walked()) {
+        const MemoryFileSystem::Node& node = *i.files.Find(e.path);
+        EXPECT_EQ(e.attributes, node.attributes) << e.path;
+        EXPECT_EQ(e.size, node.directory ? 0 : node.content.size()) << e.path;
+        EXPECT_EQ(e.lastWrite, node.lastWrite) << e.path;
+        seen.push_back(e.path);
+    }
+    // Folders as the walk enters them, files as it lists them; the program it skips is there too.
+    EXPECT_EQ(seen, (std::vector<std::wstring>{kDir + L"\\Leer", kDir + L"\\Sub", kDir + L"\\Sub\\a.txt",
+                                               kDir + L"\\Versteckt", kDir + L"\\Versteckt\\h.txt",
+                                               kDir + L"\\Morvane9.EXE", kDir + L"\\MorvaneStart.ini",
+                                               kDir + L"\\MVNUpdaterP2_10.exe"}));
+    EXPECT_TRUE(i.archiver.StillAsWalked(kDir));
+
+    i.files.failAt = i.files.operations + 1;
+    EXPECT_FALSE(i.archiver.WriteVerifiedArchive(kTempArchive, kDir, L""));
+    EXPECT_TRUE(i.archiver.Walked().empty()) << "a walk whose archive failed is nothing to go by";
+    EXPECT_FALSE(i.archiver.StillAsWalked(kDir));
+}
+
+TEST(ArchiveStepOverFiles, ASecondWalkSeesEveryChangeAndReadsNoFile) {
+    const struct {
+        const char* change;
+        void (*apply)(MemoryFileSystem&);
+    } cases[] = {
+        {"a file appeared", [](MemoryFileSystem& f) { f.AddFile(kDir + L"\\Sub\\neu.txt"); }},
+        {"a file got other content of the same size",
+         [](MemoryFileSystem& f) { f.Rewrite(kDir + L"\\Sub\\a.txt", "b"); }},
+        {"a file grew",
+         [](MemoryFileSystem& f) {
+             const std::wstring path = kDir + L"\\Sub\\a.txt";
+             f.AddFile(path, "ab", kAttributeArchive, f.Find(path)->lastWrite);
+         }},
+        {"a file went away", [](MemoryFileSystem& f) { f.Remove(kDir + L"\\Sub\\a.txt"); }},
+        {"an empty folder appeared", [](MemoryFileSystem& f) { f.AddDir(kDir + L"\\Neu"); }},
+        {"a folder became visible", [](MemoryFileSystem& f) { f.AddDir(kDir + L"\\Versteckt"); }},
+        {"the directory went away",
+         [](MemoryFileSystem& f) {
+             for (const std::wstring& path : f.Below(kDir)) f.Remove(path);
+             f.Remove(kDir);
+         }},
+    };
+    for (const auto& c : cases) {
+        Installation i;
+        ASSERT_TRUE(i.archiver.WriteVerifiedArchive(kTempArchive, kDir, L""));
+        c.apply(i.files);
+        const std::size_t before = i.files.log.size();
+        EXPECT_FALSE(i.archiver.StillAsWalked(kDir)) << c.change;
+        for (std::size_t k = before; k < i.files.log.size(); ++k) {
+            EXPECT_TRUE(i.files.log[k].starts_with(L"find-")) << c.change << ": " << i.files.log[k];
+        }
+    }
+}
+
 }  // namespace
 }  // namespace mvn

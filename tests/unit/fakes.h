@@ -134,7 +134,7 @@ public:
         return true;
     }
     // Written files get their content as it arrives; failWriteAfter makes the n-th Write fail.
-    std::map<std::wstring, LocalTime> times;           // by PathKey, set by Finish
+    std::map<std::wstring, std::uint64_t> times;       // by PathKey, set by Finish
     std::map<std::wstring, std::uint32_t> attributes;  // by PathKey, set by SetAttributes
     std::optional<int> failWriteAt;                    // the Write of that number (from 0) fails
     int writes = 0;
@@ -249,12 +249,18 @@ class FakeArchiver final : public InstallArchiver {
 public:
     explicit FakeArchiver(FakePlatform& p) : platform_(p) {}
     bool succeeds = true;
+    bool unchanged = true;  // what StillAsWalked answers
     std::vector<std::wstring> calls;
     bool WriteVerifiedArchive(const std::wstring& archive, const std::wstring& dir,
                               const std::wstring& own) override {
         calls.push_back(archive + L"|" + dir + L"|" + own);
         platform_.AddFile(archive, "PK");
         return succeeds;
+    }
+    const WalkSnapshot& Walked() const override { return walked_; }
+    bool StillAsWalked(const std::wstring& dir) override {
+        calls.push_back(L"still-as-walked:" + dir);
+        return unchanged;
     }
     bool restores = true;
     bool RestoreInstallation(const std::wstring& archive, const std::wstring& dir, Platform&) override {
@@ -264,6 +270,7 @@ public:
 
 private:
     FakePlatform& platform_;
+    WalkSnapshot walked_;
 };
 
 }  // namespace mvn::testing

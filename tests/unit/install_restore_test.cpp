@@ -155,8 +155,10 @@ TEST(RestoreArchive, AnArchiveOtherThanTheOneWrittenIsNotPutBack) {
 
 TEST(PlanFromWalk, TakesTimesAttributesAndFoldersFromTheWalk) {
     const Archive archive = Write(kFiles);
-    WalkSnapshot walked = {{kDir + L"\\Leer", 0x10, 0, 1}, {kDir + L"\\Sub", 0x10, 0, 2},
-                           {kDir + L"\\Sub\\Tief", 0x11, 0, 3}, {kDir + L"\\Versteckt", 0x12, 0, 4},
+    WalkSnapshot walked = {{kDir + L"\\Leer", 0x10, 0, 1},
+                           {kDir + L"\\Sub", 0x10, 0, 2},
+                           {kDir + L"\\Sub\\Tief", 0x11, 0, 3},
+                           {kDir + L"\\Versteckt", 0x12, 0, 4},
                            {kDir + L"\\MVNUpdaterP2_10.exe", 0x20, 9, 5}};
     for (const File& f : kFiles) walked.push_back({kRoot + f.name, f.attributes, f.content.size(), f.ticks});
     const RestorePlan plan = PlanFromWalk(kRoot, archive.entries, walked);

@@ -126,7 +126,10 @@ public:
         if (!node || !node->directory || pattern.substr(slash + 1) != L"*.*") return std::nullopt;
         std::vector<DirEntry> entries = {{L".", kAttributeDirectory}, {L"..", kAttributeDirectory}};
         for (const auto& [key, child] : nodes_) {
-            if (Parent(key) == Key(dir)) entries.push_back({Name(child.path), child.attributes});
+            if (Parent(key) == Key(dir)) {
+                entries.push_back({Name(child.path), child.attributes,
+                                   child.directory ? 0 : child.content.size(), child.lastWrite});
+            }
         }
         // FindNextFileW is called once per entry after the first, and once more to learn the end.
         for (std::size_t i = 1; i <= entries.size(); ++i) {
