@@ -48,7 +48,10 @@ int BackupFormHilfePfad(StepContext& context) {
         context.view.ShowError(std::wstring(kBackupFolderFailed));
         return 1;
     }
-    return context.platform.CopyFolder(source, target);
+    const ShellResult copied = context.platform.CopyFolder(source, target);
+    if (copied.code != 0) return copied.code;
+    // A cancelled or partly skipped copy is no backup, whatever the shell's result says.
+    return copied.anyOperationsAborted ? 1 : 0;
 }
 
 }  // namespace mvn

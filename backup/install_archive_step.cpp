@@ -1,9 +1,11 @@
 #include "backup/install_archive_step.h"
 
+#include <algorithm>
 #include <exception>
 #include <utility>
 
 #include "backup/install_archiver.h"
+#include "backup/zip/archive_files.h"
 
 namespace mvn {
 namespace {
@@ -30,9 +32,31 @@ std::wstring WithoutLongPathPrefix(const std::wstring& dir) {
     return dir;
 }
 
+bool SameAsciiInsensitive(const std::wstring& a, const std::wstring& b) {
+    const auto lower = [](wchar_t c) { return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c + 32) : c; };
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                      [&](wchar_t x, wchar_t y) { return lower(x) == lower(y); });
+}
+
+// An existence test that fails (a share that drops for a moment) looks like a missing file; the
+// walk has just listed the directory, so a file it saw is there to be saved and put back.
+bool WalkSawFile(const WalkSnapshot& walked, const std::wstring& path) {
+    return std::any_of(walked.begin(), walked.end(), [&](const WalkedEntry& e) {
+        return (e.attributes & kAttributeDirectory) == 0 && SameAsciiInsensitive(e.path, path);
+    });
+}
+
+// Replaces a file the step owns. CopyFileExW gives the copy the source's attributes, so a read-only
+// start INI leaves a read-only saved copy that the next run of this user could not replace.
+bool ReplaceOwnFile(Platform& platform, const std::wstring& from, const std::wstring& to) {
+    platform.MakeReplaceable(to);  // when this fails, the copy fails and says so
+    return platform.CopyFileReplacing(from, to);
+}
+
 // The part of the step that may fail. Its order is what keeps the user's files safe: the
-// directory is touched only after the archive has been proven, and a start INI that could not be
-// saved keeps the directory as it is.
+// directory is touched only after the archive has been proven, a start INI that could not be
+// saved keeps the directory as it is, and so does anything that changed after the walk, which
+// no proven archive holds.
 int ArchiveAndEmpty(StepContext& context, const std::wstring& tempDir) {
     const std::wstring& dir = context.state.CmdLineDir;
     Platform& platform = context.platform;
@@ -40,20 +64,26 @@ int ArchiveAndEmpty(StepContext& context, const std::wstring& tempDir) {
     if (IsRefusedInstallDir(dir) || IsRefusedInstallDir(platform.FullPath(dir))) return 1;
     if (tempDir.empty() || context.archiver == nullptr) return 1;
     const std::wstring archive = tempDir + L"mvnaltinst.zip";
+    platform.MakeReplaceable(archive);  // a failure shows when the archive is created
     if (!context.archiver->WriteVerifiedArchive(archive, dir, platform.ModuleFileName())) return 1;
 
     const std::wstring startIni = dir + L"\\MorvaneStart.ini";
     const std::wstring savedStartIni = tempDir + L"MorvaneStart.ini";
-    const bool hasStartIni = platform.FileExists(startIni);
-    if (hasStartIni && !platform.CopyFileReplacing(startIni, savedStartIni)) return 1;
+    const bool hasStartIni =
+        platform.FileExists(startIni) || WalkSawFile(context.archiver->Walked(), startIni);
+    if (hasStartIni && !ReplaceOwnFile(platform, startIni, savedStartIni)) return 1;
+    if (!context.archiver->StillAsWalked(dir)) return 1;
 
     // From here on a run that does not complete puts the old installation back.
-    context.state.Emptied = EmptiedInstallDir{dir, archive, !platform.FileExists(dir + L"\\mvnaltinst.zip")};
+    // Whether the old installation held an archive of its own is what the walk saw: an existence
+    // test that failed would have the restore delete that file of the old installation.
+    const bool heldArchive = WalkSawFile(context.archiver->Walked(), dir + L"\\mvnaltinst.zip");
+    context.state.Emptied = EmptiedInstallDir{dir, archive, !heldArchive};
     platform.DeleteFiles(dir + L"\\*.*");
 
     int result = 0;
-    if (hasStartIni && !platform.CopyFileReplacing(savedStartIni, startIni)) result = 1;
-    if (!platform.CopyFileReplacing(archive, dir + L"\\mvnaltinst.zip")) result = 1;
+    if (hasStartIni && !ReplaceOwnFile(platform, savedStartIni, startIni)) result = 1;
+    if (!ReplaceOwnFile(platform, archive, dir + L"\\mvnaltinst.zip")) result = 1;
     return result;
 }
 

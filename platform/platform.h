@@ -19,6 +19,14 @@ struct RegistryString {
     std::wstring value;  // empty when the value is missing or not a string
 };
 
+// What SHFileOperationW reports: its result, and its fAnyOperationsAborted flag. The result of a
+// copy can be 0 when the user pressed "Abbrechen" in the shell's progress window or skipped a file
+// that is in use; only the flag tells then that the copy is incomplete.
+struct ShellResult {
+    int code = 0;
+    bool anyOperationsAborted = false;
+};
+
 struct DateTimeTexts {
     std::wstring date;  // short date of the user's regional settings
     std::wstring time;  // long time of the user's regional settings
@@ -52,6 +60,9 @@ public:
     virtual bool SetAttributes(const std::wstring& path, std::uint32_t attributes) = 0;
     // DeleteFileW: one file, for good.
     virtual bool DeleteSingleFile(const std::wstring& path) = 0;
+    // Clears the read-only, hidden and system attributes of an existing file, which would make
+    // replacing it fail with access denied. True when there is no such file or nothing to clear.
+    virtual bool MakeReplaceable(const std::wstring& path) = 0;
 
     // Private-profile (INI) files. A missing file, section or key reads as empty.
     virtual std::wstring ReadIniString(const std::wstring& file, const std::wstring& section,
@@ -71,7 +82,7 @@ public:
     virtual std::optional<ProductVersion> ReadProductVersion(const std::wstring& path) = 0;
 
     // Shell operations.
-    virtual int CopyFolder(const std::wstring& sourceFolder, const std::wstring& targetFolder) = 0;
+    virtual ShellResult CopyFolder(const std::wstring& sourceFolder, const std::wstring& targetFolder) = 0;
     virtual bool DeleteFiles(const std::wstring& pattern) = 0;
 
     virtual std::wstring TempPath() = 0;

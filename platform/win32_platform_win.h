@@ -13,6 +13,7 @@ public:
     std::unique_ptr<FileWriter> CreateFileForWriting(const std::wstring& path) override;
     bool SetAttributes(const std::wstring& path, std::uint32_t attributes) override;
     bool DeleteSingleFile(const std::wstring& path) override;
+    bool MakeReplaceable(const std::wstring& path) override;
     std::wstring ReadIniString(const std::wstring& file, const std::wstring& section,
                                const std::wstring& key) override;
     bool WriteIniString(const std::wstring& file, const std::wstring& section, const std::wstring& key,
@@ -24,7 +25,7 @@ public:
     std::wstring GetFileFolderPathFromRegistry(const std::wstring& valueName) override;
     std::wstring GetShellFolder(int csidl) override;
     std::optional<ProductVersion> ReadProductVersion(const std::wstring& path) override;
-    int CopyFolder(const std::wstring& sourceFolder, const std::wstring& targetFolder) override;
+    ShellResult CopyFolder(const std::wstring& sourceFolder, const std::wstring& targetFolder) override;
     bool DeleteFiles(const std::wstring& pattern) override;
     std::wstring TempPath() override;
     std::wstring ModuleFileName() override;

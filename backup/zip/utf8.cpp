@@ -63,6 +63,23 @@ std::string ToUtf8(std::wstring_view text) {
     return out;
 }
 
+bool IsUnicodeText(std::wstring_view text) {
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<char32_t>(text[i]);
+        if constexpr (sizeof(wchar_t) == 2) {
+            if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size()) {
+                const auto low = static_cast<char32_t>(text[i + 1]);
+                if (low >= 0xDC00 && low < 0xE000) {
+                    ++i;
+                    continue;
+                }
+            }
+        }
+        if (IsSurrogate(c) || c > 0x10FFFF) return false;
+    }
+    return true;
+}
+
 std::wstring FromUtf8(std::string_view text) {
     std::wstring out;
     out.reserve(text.size());

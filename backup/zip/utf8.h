@@ -8,6 +8,8 @@ namespace mvn::zip {
 
 // A lone surrogate or a value outside Unicode becomes U+FFFD.
 std::string ToUtf8(std::wstring_view text);
+// False when ToUtf8 would replace something: a name Windows allows may hold an unpaired surrogate.
+bool IsUnicodeText(std::wstring_view text);
 // Malformed sequences become U+FFFD, one per offending byte.
 std::wstring FromUtf8(std::string_view text);
 

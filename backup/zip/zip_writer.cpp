@@ -70,6 +70,9 @@ void ZipWriter::Add(const std::wstring& name, Source& source) {
     RequireWriting();
     state_ = State::Failed;  // until this entry is complete
 
+    // An altered name would be restored under another name, and two of them could become one entry.
+    if (!zip::IsUnicodeText(name))
+        throw ZipError("entry name cannot be stored as UTF-8: " + zip::ToUtf8(name));
     zip::EntryRecord entry;
     entry.name = zip::ToUtf8(name);
     CheckEntryName(entry.name);

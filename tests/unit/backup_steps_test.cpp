@@ -68,15 +68,31 @@ TEST(SingleFileBackups, StopAtTheFirstFailedCopyAndKeepWhatWasCopied) {
 TEST(FormulationAidsBackup, CreatesTheFolderThenCopiesItsFiles) {
     Fixture f;
     f.platform.AddDir(L"D:\\Morvane");
-    f.platform.copyFolderResult = 0;
     EXPECT_EQ(BackupFormHilfePfad(f.context), 0);
     EXPECT_TRUE(f.platform.DirectoryExists(L"D:\\Morvane\\MVN_Bkp_Formulierungen"));
     EXPECT_EQ(f.platform.calls.back(),
               L"copy-folder:D:\\Morvane\\Formulierungen\\|D:\\Morvane\\MVN_Bkp_Formulierungen");
 
-    f.platform.copyFolderResult = 0x7C;  // the shell's result goes through unchanged
-    EXPECT_EQ(BackupFormHilfePfad(f.context), 0x7C);
     EXPECT_TRUE(f.view.events.empty());
+}
+
+TEST(FormulationAidsBackup, AnIncompleteShellCopyIsAFailure) {
+    const struct {
+        ShellResult shell;
+        int result;
+    } cases[] = {
+        {{0x7C, false}, 0x7C},  // the shell's result goes through unchanged
+        {{0x7C, true}, 0x7C},
+        {{0, true}, 1},  // "Abbrechen" in the shell's progress window, or a file in use skipped
+    };
+    for (const auto& c : cases) {
+        Fixture f;
+        f.platform.AddDir(L"D:\\Morvane");
+        f.platform.copyFolderResult = c.shell;
+        EXPECT_EQ(BackupFormHilfePfad(f.context), c.result)
+            << c.shell.code << " " << c.shell.anyOperationsAborted;
+        EXPECT_TRUE(f.view.events.empty());
+    }
 }
 
 TEST(FormulationAidsBackup, AFolderThatCannotBeCreatedStopsWithItsDialog) {

@@ -95,7 +95,7 @@ public:
     std::wstring modulePath = L"C:\\Downloads\\MVNUpdaterP2_10.exe";
     std::map<std::wstring, std::wstring> fullPaths;  // FullPath answers; other paths come back as given
     DateTimeTexts now{L"08.12.2025", L"21:47:05"};
-    int copyFolderResult = 0;
+    ShellResult copyFolderResult;
     std::vector<std::wstring> calls;
 
     void AddFile(const std::wstring& path, std::string content = "x") {
@@ -195,7 +195,11 @@ public:
         if (it == versions.end()) return std::nullopt;
         return it->second;
     }
-    int CopyFolder(const std::wstring& from, const std::wstring& to) override {
+    bool MakeReplaceable(const std::wstring& path) override {
+        calls.push_back(L"replaceable:" + path);
+        return true;
+    }
+    ShellResult CopyFolder(const std::wstring& from, const std::wstring& to) override {
         calls.push_back(L"copy-folder:" + from + L"|" + to);
         return copyFolderResult;
     }
@@ -250,6 +254,7 @@ public:
     explicit FakeArchiver(FakePlatform& p) : platform_(p) {}
     bool succeeds = true;
     bool unchanged = true;  // what StillAsWalked answers
+    WalkSnapshot walked;    // what Walked answers
     std::vector<std::wstring> calls;
     bool WriteVerifiedArchive(const std::wstring& archive, const std::wstring& dir,
                               const std::wstring& own) override {
@@ -257,7 +262,7 @@ public:
         platform_.AddFile(archive, "PK");
         return succeeds;
     }
-    const WalkSnapshot& Walked() const override { return walked_; }
+    const WalkSnapshot& Walked() const override { return walked; }
     bool StillAsWalked(const std::wstring& dir) override {
         calls.push_back(L"still-as-walked:" + dir);
         return unchanged;
@@ -270,7 +275,6 @@ public:
 
 private:
     FakePlatform& platform_;
-    WalkSnapshot walked_;
 };
 
 }  // namespace mvn::testing

@@ -2,6 +2,7 @@
 // go into the archive, in which order, under which names, and that every failure is reported.
 #include "backup/zip/install_walk.h"
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <set>
@@ -63,6 +64,8 @@ public:
         if (it == archives.end()) return nullptr;
         std::vector<std::byte> bytes = it->second->bytes;
         if (otherOnReadBack) bytes = OtherArchive();
+        if (readBackInstead) bytes = readBackInstead();
+        if (cannotReopen) return nullptr;
         if (damageOnReadBack && !bytes.empty()) bytes[bytes.size() / 2] ^= std::byte{0x10};
         return std::make_unique<MemoryArchive>(std::move(bytes));
     }
@@ -75,6 +78,8 @@ public:
     bool canCommit = true;  // false: a write error shows only when the archive is flushed
     bool damageOnReadBack = false;
     bool otherOnReadBack = false;  // a sound archive, but not the one written
+    std::function<std::vector<std::byte>()> readBackInstead;
+    bool cannotReopen = false;
 
 private:
     static std::vector<std::byte> OtherArchive() {
@@ -113,6 +118,18 @@ private:
 };
 
 const std::wstring kInstall = L"C:\\Apps\\Ostrana\\Morvane";
+
+// A sound archive of two entries, as the table below writes it with one thing changed.
+std::vector<std::byte> TwoEntries(const std::string& aContent, const std::wstring& secondName,
+                                  const std::string& secondContent) {
+    MemorySink sink;
+    ZipWriter writer(sink);
+    MemorySource a(aContent), b(secondContent);
+    writer.Add(L"Morvane\\Sub\\a.txt", a);
+    writer.Add(secondName, b);
+    writer.Close();
+    return sink.bytes;
+}
 const std::wstring kArchive = L"C:\\Temp\\mvnaltinst.zip";
 
 std::vector<std::string> Names(const ZipVerifyResult& result) {
@@ -204,6 +221,18 @@ TEST(InstallWalk, OwnProgramIsSkippedOnlyOnAnExactMatch) {
     }
 }
 
+// The control of the read-back rows below: the same archive written again is accepted.
+TEST(InstallWalk, ReadBackAcceptsTheArchiveWrittenAgain) {
+    FakeFiles files;
+    files.AddDir(kInstall);
+    files.AddDir(kInstall + L"\\Sub");
+    files.AddFile(kInstall + L"\\Sub\\a.txt", std::string(5000, 'a'));
+    files.AddFile(kInstall + L"\\b.txt");
+    files.readBackInstead = [] { return TwoEntries(std::string(5000, 'a'), L"Morvane\\b.txt", "x"); };
+    ZipInstallArchiver archiver(files);
+    EXPECT_TRUE(archiver.WriteVerifiedArchive(kArchive, kInstall, L"")) << archiver.LastError();
+}
+
 TEST(InstallWalk, EveryFailureMakesTheArchiverReportFalse) {
     const struct {
         const char* what;
@@ -216,6 +245,25 @@ TEST(InstallWalk, EveryFailureMakesTheArchiverReportFalse) {
         {"flushing the archive fails", [](FakeFiles& f) { f.canCommit = false; }},
         {"read-back finds damage", [](FakeFiles& f) { f.damageOnReadBack = true; }},
         {"read-back finds another archive", [](FakeFiles& f) { f.otherOnReadBack = true; }},
+        // As many entries as written, each sound, one of them not the one written.
+        {"read-back finds another CRC",
+         [](FakeFiles& f) {
+             f.readBackInstead = [] { return TwoEntries(std::string(5000, 'a'), L"Morvane\\b.txt", "y"); };
+         }},
+        {"read-back finds another name",
+         [](FakeFiles& f) {
+             f.readBackInstead = [] { return TwoEntries(std::string(5000, 'a'), L"Morvane\\c.txt", "x"); };
+         }},
+        {"read-back finds another size",
+         [](FakeFiles& f) {
+             f.readBackInstead = [] { return TwoEntries(std::string(5000, 'a'), L"Morvane\\b.txt", "xx"); };
+         }},
+        {"read-back cannot reopen the archive", [](FakeFiles& f) { f.cannotReopen = true; }},
+        {"names that UTF-8 cannot hold",
+         [](FakeFiles& f) {
+             f.AddFile(kInstall + L"\\a" + wchar_t(0xD800) + L".txt");
+             f.AddFile(kInstall + L"\\a" + wchar_t(0xDC00) + L".txt");
+         }},
     };
     for (const auto& c : cases) {
         FakeFiles files;

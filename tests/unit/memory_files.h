@@ -200,14 +200,21 @@ public:
         AddFile(to, copy.content, copy.attributes | kAttributeArchive, copy.lastWrite);
         return true;
     }
+    bool MakeReplaceable(const std::wstring& path) override {
+        if (!Counted(L"attributes", path)) return false;
+        Node* node = Existing(path);
+        if (node && !node->directory)
+            node->attributes &= ~(kAttributeReadOnly | kAttributeHidden | kAttributeSystem);
+        return true;
+    }
     // The shell copy of the files directly in a folder; one counted copy per file.
-    int CopyFolder(const std::wstring& sourceFolder, const std::wstring& targetFolder) override {
+    ShellResult CopyFolder(const std::wstring& sourceFolder, const std::wstring& targetFolder) override {
         for (const std::wstring& path : Below(sourceFolder)) {
             const Node& node = *Find(path);
             if (node.directory || Parent(Key(path)) != Key(sourceFolder)) continue;
-            if (!CopyFileReplacing(path, targetFolder + L"\\" + Name(path))) return 1;
+            if (!CopyFileReplacing(path, targetFolder + L"\\" + Name(path))) return {1, false};
         }
-        return 0;
+        return {};
     }
     // The shell delete of everything below the folder a pattern such as dir + "\*.*" names: files
     // first, then the folders from the deepest up; one counted delete each. What is open, held by
