@@ -35,10 +35,12 @@ def setUpModule():
     env = harness.environment()
 
 
-def start(program, *actions, sample=None, **options):
+def start(program, *actions, sample=None, prepare=None, **options):
     """Lays out the sample installation, points the program at it and runs it up to the waiting
-    window, then the given actions."""
+    window, then the given actions. prepare(sample) changes the laid-out installation first."""
     sample = (sample or Installation()).lay_out(env)
+    if prepare:
+        prepare(sample)
     if program == "10":
         env.set_install_location(sample.install_dir + "\\")
     args = sample.install_dir if program == "P2" else None
@@ -234,10 +236,14 @@ class WaitingWindow(Case):
         record = sample.ini_dir + "MVN_9_Update.ini"
         executable = sample.install_dir + "\\Morvane9.EXE"
         at_start = ["freeze", "click:Weiter", "click:Abbruch", "thaw"]
+        # Esc reaches "Abbruch" only through the dialog manager of the run's own message pump.
+        esc_at_start = ["freeze", "click:Weiter", "key:esc", "thaw"]
         after_forms = ["click:Weiter", "wait-log:Sicherung Formularkataloge - OK", "sleep:150", "click:Abbruch"]
         cases = [
             ("P2", at_start, [executable], [*forms, record]),
             ("10", at_start, [], [*forms, record]),
+            ("P2", esc_at_start, [executable], [*forms, record]),
+            ("10", esc_at_start, [], [*forms, record]),
             # The archive step has emptied the directory by then; Abbruch puts it back first.
             ("P2", after_forms, [*forms, *aids, executable], [canon, record]),
             ("10", after_forms, [*forms, *aids], [canon, record]),
@@ -249,8 +255,33 @@ class WaitingWindow(Case):
                 self.expect_exit(result, 1)
                 self.assertEqual([p for p in present if not env.path(p).exists()], [])
                 self.assertEqual([p for p in absent if env.path(p).exists()], [])
-                if program == "P2" and actions == at_start:
+                if program == "P2" and actions in (at_start, esc_at_start):
                     self.assertFalse((env.prefix.temp_dir / "mvnaltinst.zip").exists(), "archived after Abbruch")
+
+
+    def test_initial_focus_is_on_weiter(self):
+        for program in ("P2", "10"):
+            with self.subTest(program):
+                env.reset()
+                result = start(program, "sync", "geometry", "close")
+                self.expect_exit(result, 0)
+                self.assertEqual(result.first("geometry")["focus"], "Weiter", result.describe())
+
+    def test_closing_during_a_run_is_ignored(self):
+        # Closing must never turn an unfinished run into exit code 0: here the run ends with an
+        # error raised in a step (a folder where the update record goes), the window stays, and
+        # only "Abbruch" ends the program.
+        for program in ("P2", "10"):
+            with self.subTest(program):
+                env.reset()
+                sample = Installation()
+                result = start(program, "freeze", "click:Weiter", "close", "thaw", "dialog", "answer:OK", "sync",
+                               "geometry", "click:Abbruch", sample=sample, timeout=20,
+                               prepare=lambda s: env.mkdir(s.ini_dir + "MVN_9_Update.ini"))
+                self.expect_exit(result, 1)
+                self.assertEqual([d["caption"] for d in result.dialogs][-1:], [ERROR_BOX_CAPTION[program]],
+                                 result.describe())
+                self.assertTrue(result.first("geometry")["flags"]["visible"], result.describe())
 
 
 class Dialogs(Case):
