@@ -12,7 +12,8 @@ void AddOkLine(View& view, std::wstring_view text) {
 
 namespace {
 
-void React(View& view, const Reaction& reaction) {
+void React(StepContext& context, const Reaction& reaction, UndoFn undo) {
+    View& view = context.view;
     switch (reaction.follow) {
         case Follow::Nothing:
             return;
@@ -24,6 +25,7 @@ void React(View& view, const Reaction& reaction) {
             view.ProcessPendingMessages();
             return;
         case Follow::EndFailed:
+            if (undo) undo(context);
             view.EndProcess(1);
             return;
         case Follow::FinishSucceeded:
@@ -35,7 +37,7 @@ void React(View& view, const Reaction& reaction) {
 
 }  // namespace
 
-void Verarbeite(std::span<const ChainStep> chain, StepContext& context) {
+void Verarbeite(std::span<const ChainStep> chain, StepContext& context, UndoFn undo) {
     View& view = context.view;
     view.ExpandLog();
     view.ProcessPendingMessages();
@@ -43,7 +45,7 @@ void Verarbeite(std::span<const ChainStep> chain, StepContext& context) {
         if (!step.beforeLog.empty()) view.AddLogLine(std::wstring(step.beforeLog));
         if (!step.beforeStatus.empty()) view.SetStatusText(std::wstring(step.beforeStatus));
         const int result = step.run(context);
-        React(view, result == 0 ? step.onSuccess : step.onFailure);
+        React(context, result == 0 ? step.onSuccess : step.onFailure, undo);
     }
 }
 

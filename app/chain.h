@@ -11,7 +11,7 @@ enum class Follow {
     Nothing,          // go on with the next step
     OkLine,           // AddOkLine(text), then go on
     LogLineAndPump,   // AddLogLine(text), ProcessPendingMessages, then go on
-    EndFailed,        // EndProcess(1)
+    EndFailed,        // undo what the run must not leave behind, then EndProcess(1)
     FinishSucceeded,  // ProcessPendingMessages, then EndProcess(0)
 };
 
@@ -32,9 +32,13 @@ struct ChainStep {
 // AddLogLine, ProcessPendingMessages, then the pause that lets the user read each success.
 void AddOkLine(View& view, std::wstring_view text);
 
-// ExpandLog, ProcessPendingMessages, then every step in order. Errors raised by a step
-// are not caught here.
-void Verarbeite(std::span<const ChainStep> chain, StepContext& context);
+// Puts back what a run that ends without completing must not leave behind. False when that did not
+// fully succeed (it has said so); true also when there was nothing to put back.
+using UndoFn = bool (*)(StepContext&);
+
+// ExpandLog, ProcessPendingMessages, then every step in order; undo (when given) runs before a failed
+// step ends the process. Errors raised by a step are not caught here.
+void Verarbeite(std::span<const ChainStep> chain, StepContext& context, UndoFn undo = nullptr);
 
 inline constexpr unsigned kOkLinePauseMs = 500;
 

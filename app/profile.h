@@ -13,6 +13,9 @@ struct Profile {
     // Runs when the window is about to be shown for the first time; may end the process.
     void (*showTimeCheck)(StepContext&) = nullptr;
     std::span<const ChainStep> chain;
+    // Runs before a started run ends without completing: a failed step, "Abbruch", closing the
+    // window, or an error a step raised.
+    UndoFn undoRun = nullptr;
 };
 
 const Profile& ProfileP2_10();

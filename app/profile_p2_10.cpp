@@ -41,7 +41,7 @@ constexpr WindowLayout kLayout{
     .heightRule = HeightRule::ClientFromButtons,
 };
 
-const Profile kProfile{kLayout, true, &VersionDecisionP2, kChain};
+const Profile kProfile{kLayout, true, &VersionDecisionP2, kChain, &RestoreInstallation};
 
 }  // namespace
 

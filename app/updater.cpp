@@ -1,5 +1,7 @@
 #include "app/updater.h"
 
+#include <exception>
+
 #include "app/command_line.h"
 
 namespace mvn {
@@ -21,6 +23,7 @@ void Updater::FormShow() {
 
 void Updater::BtWeiterClick() {
     if (running_) return;
+    runStarted_ = true;
     // Reset on every way out, the error that the window's handler shows included, so that
     // "Weiter" can start a fresh run afterwards.
     struct RunningFlag {
@@ -28,10 +31,32 @@ void Updater::BtWeiterClick() {
         explicit RunningFlag(bool& f) : flag(f) { flag = true; }
         ~RunningFlag() { flag = false; }
     } guard(running_);
-    Verarbeite(profile_.chain, context_);
+    try {
+        Verarbeite(profile_.chain, context_, profile_.undoRun);
+    } catch (const std::exception&) {
+        // Before the error box, so that the window waits over what was there before the run and a
+        // second run starts from it. When that cannot be had, a second run must not start at all.
+        if (!UndoRun()) context_.view.EndProcess(1);
+        throw;
+    }
 }
 
 void Updater::BtAbbruchClick() {
+    EndFailed();
+}
+
+bool Updater::FormCloseQuery() {
+    if (running_) return false;
+    if (runStarted_) EndFailed();
+    return true;
+}
+
+bool Updater::UndoRun() {
+    return profile_.undoRun == nullptr || profile_.undoRun(context_);
+}
+
+void Updater::EndFailed() {
+    UndoRun();
     context_.view.EndProcess(1);
 }
 

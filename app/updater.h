@@ -20,15 +20,22 @@ public:
     // Runs the chain. A click that arrives while a run is in progress is ignored.
     void BtWeiterClick() override;
     void BtAbbruchClick() override;
+    // Closing is ignored during a run. Once a run has started, closing ends with exit code 1 (a
+    // completed run has ended the process by itself); before any run the window may close.
+    bool FormCloseQuery() override;
 
     const RunState& state() const { return state_; }
-    bool running() const override { return running_; }
+    bool running() const { return running_; }
 
 private:
+    bool UndoRun();
+    void EndFailed();  // ends the process
+
     const Profile& profile_;
     RunState state_;
     StepContext context_;
     bool running_ = false;
+    bool runStarted_ = false;
 };
 
 }  // namespace mvn

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <utility>
 
 #include "backup/install_archiver.h"
 #include "backup/zip/archive_files.h"
@@ -81,6 +82,11 @@ int ArchiveAndEmpty(StepContext& context, const std::wstring& tempDir) {
     if (hasStartIni && !ReplaceOwnFile(platform, startIni, savedStartIni)) return 1;
     if (!context.archiver->StillAsWalked(walkedDir)) return 1;
 
+    // From here on a run that does not complete puts the old installation back.
+    // Whether the old installation held an archive of its own is what the walk saw: an existence
+    // test that failed would have the restore delete that file of the old installation.
+    const bool heldArchive = WalkSawFile(context.archiver->Walked(), dir + L"\\mvnaltinst.zip");
+    context.state.Emptied = EmptiedInstallDir{dir, archive, !heldArchive};
     platform.DeleteFiles(dir + L"\\*.*");
 
     int result = 0;
@@ -94,6 +100,25 @@ int ArchiveAndEmpty(StepContext& context, const std::wstring& tempDir) {
 bool IsRefusedInstallDir(const std::wstring& given) {
     const std::wstring dir = WithoutLongPathPrefix(given);
     return dir.empty() || dir == L"\\" || IsDriveSpec(dir) || IsShareRoot(dir);
+}
+
+bool RestoreInstallation(StepContext& context) {
+    if (!context.state.Emptied) return true;
+    // Cleared first: a click handled while the dialog below is open must not start it again.
+    const EmptiedInstallDir emptied = *std::exchange(context.state.Emptied, std::nullopt);
+    View& view = context.view;
+    Platform& platform = context.platform;
+    view.SetWaitCursor();
+    const bool complete =
+        context.archiver != nullptr &&
+        context.archiver->RestoreInstallation(emptied.archivePath, emptied.installDir, platform);
+    // What the run added goes only once the old installation is whole again; until then the copy
+    // is one more of the only backup there is.
+    if (complete && emptied.archiveCopyAdded)
+        platform.DeleteSingleFile(emptied.installDir + L"\\mvnaltinst.zip");
+    view.RestoreCursor();
+    if (!complete) view.ShowError(std::wstring(kRestoreFailed) + emptied.archivePath);
+    return complete;
 }
 
 int SaveMVNInst(StepContext& context) {

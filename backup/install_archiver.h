@@ -7,6 +7,8 @@
 
 namespace mvn {
 
+class Platform;
+
 class InstallArchiver {
 public:
     virtual ~InstallArchiver() = default;
@@ -20,6 +22,11 @@ public:
     // Walks installDir again, reading no file, and reports whether it holds exactly what Walked()
     // lists: a file that appeared or changed since then is in no proven archive.
     virtual bool StillAsWalked(const std::wstring& installDir) = 0;
+    // Writes the entries of the archive that the last WriteVerifiedArchive proved back below the
+    // parent of installDir, through platform, reading them through the same check. True only when
+    // every file and folder is back.
+    virtual bool RestoreInstallation(const std::wstring& archivePath, const std::wstring& installDir,
+                                     Platform& platform) = 0;
 };
 
 }  // namespace mvn

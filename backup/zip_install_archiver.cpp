@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "backup/install_restore.h"
 #include "backup/zip/install_walk.h"
 #include "backup/zip/utf8.h"
 #include "backup/zip/zip_verify.h"
@@ -93,6 +94,29 @@ bool ZipInstallArchiver::VerifyArchive(const std::wstring& archivePath) {
             return false;
         }
         return true;
+    } catch (const std::exception& e) {
+        lastError_ = e.what();
+        return false;
+    }
+}
+
+bool ZipInstallArchiver::RestoreInstallation(const std::wstring& archivePath, const std::wstring& installDir,
+                                             Platform& platform) {
+    lastError_.clear();
+    if (!written_) {
+        lastError_ = "no archive has been proven";
+        return false;
+    }
+    try {
+        const std::unique_ptr<RandomAccessSource> archive = files_.OpenArchive(archivePath);
+        if (!archive) {
+            lastError_ = "cannot open " + zip::ToUtf8(archivePath) + " for the restore";
+            return false;
+        }
+        const RestoreOutcome outcome =
+            RestoreArchive(*archive, PlanFromWalk(NameRoot(installDir), *written_, Walked()), platform);
+        lastError_ = outcome.problem;
+        return outcome.complete;
     } catch (const std::exception& e) {
         lastError_ = e.what();
         return false;

@@ -19,6 +19,8 @@ public:
                               const std::wstring& ownModulePath) override;
     const WalkSnapshot& Walked() const override { return walked_; }
     bool StillAsWalked(const std::wstring& installDir) override;
+    bool RestoreInstallation(const std::wstring& archivePath, const std::wstring& installDir,
+                             Platform& platform) override;
 
     // The two halves of WriteVerifiedArchive, for the native tool that times them apart.
     bool WriteArchive(const std::wstring& archivePath, const std::wstring& installDir,

@@ -2,8 +2,11 @@
 // The Windows operations the steps need, as one small port. platform/win32_platform_win.cpp
 // implements it over Win32; native tests use a fake. No <windows.h> here.
 #include <array>
+#include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -30,6 +33,17 @@ struct DateTimeTexts {
     std::wstring time;  // long time of the user's regional settings
 };
 
+// A file being written anew, front to back.
+class FileWriter {
+public:
+    virtual ~FileWriter() = default;
+    // Writes all bytes or fails; a short write is a failure.
+    [[nodiscard]] virtual bool Write(std::span<const std::byte> data) = 0;
+    // Sets the last-write time (FILETIME ticks, UTC, as a listing gives them) and closes the file;
+    // false when either failed. A writer dropped without Finish closes its file as it is.
+    [[nodiscard]] virtual bool Finish(std::uint64_t lastWrite) = 0;
+};
+
 class Platform {
 public:
     virtual ~Platform() = default;
@@ -40,6 +54,13 @@ public:
     virtual bool CreateSingleDirectory(const std::wstring& path) = 0;  // CreateDirectoryW, one level
     // Copies with CopyFileExW and flags 0, so an existing target is replaced.
     virtual bool CopyFileReplacing(const std::wstring& from, const std::wstring& to) = 0;
+    // A new empty file at path, not shared while open. A file of that name is replaced, its
+    // read-only, hidden and system attributes cleared first. nullptr on failure.
+    virtual std::unique_ptr<FileWriter> CreateFileForWriting(const std::wstring& path) = 0;
+    // SetFileAttributesW: the Windows attribute bits of a file or folder.
+    virtual bool SetAttributes(const std::wstring& path, std::uint32_t attributes) = 0;
+    // DeleteFileW: one file, for good.
+    virtual bool DeleteSingleFile(const std::wstring& path) = 0;
     // Clears the read-only, hidden and system attributes of an existing file, which would make
     // replacing it fail with access denied. True when there is no such file or nothing to clear.
     virtual bool MakeReplaceable(const std::wstring& path) = 0;

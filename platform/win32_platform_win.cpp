@@ -5,6 +5,7 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include <utility>
 #include <vector>
 
 #include "platform/dll_search_win.h"
@@ -78,6 +79,33 @@ std::wstring GrowingText(DWORD initial, Fill fill) {
     }
 }
 
+class Win32FileWriter final : public FileWriter {
+public:
+    explicit Win32FileWriter(UniqueFile file) : file_(std::move(file)) {}
+
+    bool Write(std::span<const std::byte> data) override {
+        while (!data.empty()) {
+            const DWORD chunk = data.size() < (1u << 20) ? static_cast<DWORD>(data.size()) : (1u << 20);
+            DWORD put = 0;
+            if (!::WriteFile(file_.get(), data.data(), chunk, &put, nullptr) || put == 0) return false;
+            data = data.subspan(put);
+        }
+        return true;
+    }
+
+    // The time goes on through the handle, so that closing it cannot stamp the file anew.
+    bool Finish(std::uint64_t lastWrite) override {
+        const FILETIME time{static_cast<DWORD>(lastWrite & 0xFFFFFFFFu), static_cast<DWORD>(lastWrite >> 32)};
+        const bool timed = ::SetFileTime(file_.get(), nullptr, nullptr, &time) != FALSE;
+        const HANDLE h = file_.release();
+        const bool closed = ::CloseHandle(h) != 0;
+        return timed && closed;
+    }
+
+private:
+    UniqueFile file_;
+};
+
 std::wstring FormatWith(int (*format)(const SYSTEMTIME&, wchar_t*, int), const SYSTEMTIME& time) {
     const int length = format(time, nullptr, 0);
     if (length <= 0) return {};
@@ -105,6 +133,25 @@ bool Win32Platform::CreateSingleDirectory(const std::wstring& path) {
 
 bool Win32Platform::CopyFileReplacing(const std::wstring& from, const std::wstring& to) {
     return ::CopyFileExW(from.c_str(), to.c_str(), nullptr, nullptr, nullptr, 0) != FALSE;
+}
+
+std::unique_ptr<FileWriter> Win32Platform::CreateFileForWriting(const std::wstring& path) {
+    // CREATE_ALWAYS refuses to replace a read-only file, and one that is hidden or system unless the
+    // new one is too; a failure here shows as the create's.
+    MakeReplaceable(path);
+    UniqueFile file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return nullptr;
+    return std::make_unique<Win32FileWriter>(std::move(file));
+}
+
+bool Win32Platform::SetAttributes(const std::wstring& path, std::uint32_t attributes) {
+    // 0 is no attribute at all; Windows spells that FILE_ATTRIBUTE_NORMAL.
+    return ::SetFileAttributesW(path.c_str(), attributes == 0 ? FILE_ATTRIBUTE_NORMAL : attributes) != FALSE;
+}
+
+bool Win32Platform::DeleteSingleFile(const std::wstring& path) {
+    return ::DeleteFileW(path.c_str()) != FALSE;
 }
 
 bool Win32Platform::MakeReplaceable(const std::wstring& path) {

@@ -10,6 +10,9 @@ public:
     bool DirectoryExists(const std::wstring& path) override;
     bool CreateSingleDirectory(const std::wstring& path) override;
     bool CopyFileReplacing(const std::wstring& from, const std::wstring& to) override;
+    std::unique_ptr<FileWriter> CreateFileForWriting(const std::wstring& path) override;
+    bool SetAttributes(const std::wstring& path, std::uint32_t attributes) override;
+    bool DeleteSingleFile(const std::wstring& path) override;
     bool MakeReplaceable(const std::wstring& path) override;
     std::wstring ReadIniString(const std::wstring& file, const std::wstring& section,
                                const std::wstring& key) override;

@@ -3,9 +3,18 @@
 // inward: an 8-bit copy would turn characters outside the ANSI code page into "?" and make the later
 // steps miss files that exist. The compact window's client height lives with the window, the only
 // code that reads or writes it.
+#include <optional>
 #include <string>
 
 namespace mvn {
+
+// The archive step has begun to empty the installation directory; the proven archive in the
+// temporary folder is what puts it back.
+struct EmptiedInstallDir {
+    std::wstring installDir;
+    std::wstring archivePath;
+    bool archiveCopyAdded = true;  // the old installation held no "mvnaltinst.zip" of its own
+};
 
 struct RunState {
     std::wstring CommonAppDataDir;
@@ -19,6 +28,8 @@ struct RunState {
     std::wstring CmdLineDir;
     std::wstring InstalledVersion;
     bool Has001Dir = false;
+    // Set until the old installation is back; a run that ends without completing puts it back.
+    std::optional<EmptiedInstallDir> Emptied;
 };
 
 }  // namespace mvn

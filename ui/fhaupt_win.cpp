@@ -205,9 +205,8 @@ LRESULT MainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
             }
             break;
         case WM_CLOSE:
-            // A run ends by itself within seconds with its own exit code; closing the window then
-            // would turn a failed or unfinished update into exit code 0.
-            if (updater_ && updater_->running()) return 0;
+            // Only the run logic knows whether closing may end the process with exit code 0.
+            if (updater_ && !updater_->FormCloseQuery()) return 0;
             ::DestroyWindow(window);
             return 0;
         case WM_DESTROY:

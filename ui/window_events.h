@@ -8,8 +8,9 @@ public:
     virtual void FormShow() = 0;
     virtual void BtWeiterClick() = 0;
     virtual void BtAbbruchClick() = 0;
-    // True while a run started by BtWeiterClick is in progress.
-    virtual bool running() const = 0;
+    // The window system asks to close the window. True lets it close (the process then ends with
+    // exit code 0); false keeps it open. May end the process itself.
+    virtual bool FormCloseQuery() = 0;
 };
 
 }  // namespace mvn

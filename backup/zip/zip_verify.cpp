@@ -221,7 +221,7 @@ private:
 };
 
 void CheckData(RandomAccessSource& source, std::uint64_t dataStart, const zip::EntryRecord& e,
-               std::vector<std::byte>& in, std::vector<std::byte>& out) {
+               std::vector<std::byte>& in, std::vector<std::byte>& out, ZipEntryReceiver* receiver) {
     const std::string where = ": " + e.name;
     InflateStream stream;
     z_stream* z = stream.get();
@@ -253,6 +253,7 @@ void CheckData(RandomAccessSource& source, std::uint64_t dataStart, const zip::E
         crc = crc32(crc, reinterpret_cast<const Bytef*>(out.data()), got);
         produced += got;
         Require(produced <= e.uncompressedSize, "entry inflates to more than its size" + where);
+        if (receiver && got > 0) receiver->Data(std::span(out).first(got));
     }
     Require(z->avail_in == 0 && remaining == 0, "data after the end of the deflate stream" + where);
     Require(produced == e.uncompressedSize, "entry inflates to less than its size" + where);
@@ -261,7 +262,7 @@ void CheckData(RandomAccessSource& source, std::uint64_t dataStart, const zip::E
 
 }  // namespace
 
-ZipVerifyResult ZipVerify(RandomAccessSource& archive, std::uint64_t start) {
+ZipVerifyResult ZipVerify(RandomAccessSource& archive, std::uint64_t start, ZipEntryReceiver* receiver) {
     ZipVerifyResult result;
     try {
         const CentralDirectory cd = ReadEndRecords(archive, start);
@@ -279,7 +280,9 @@ ZipVerifyResult ZipVerify(RandomAccessSource& archive, std::uint64_t start) {
             const std::uint64_t dataStart = CheckLocalHeader(archive, info);
             Require(dataStart <= cd.offset && info.record.compressedSize <= cd.offset - dataStart,
                     "entry data overruns the central directory: " + info.record.name);
-            CheckData(archive, dataStart, info.record, in, out);
+            if (receiver) receiver->Begin(info);
+            CheckData(archive, dataStart, info.record, in, out, receiver);
+            if (receiver) receiver->End();
             expectedOffset = dataStart + info.record.compressedSize;
         }
         Require(expectedOffset == cd.offset, "gap before the central directory");

@@ -244,7 +244,8 @@ class WaitingWindow(Case):
             ("10", at_start, [], [*forms, record]),
             ("P2", esc_at_start, [executable], [*forms, record]),
             ("10", esc_at_start, [], [*forms, record]),
-            ("P2", after_forms, [*forms, *aids], [canon, record]),
+            # The archive step has emptied the directory by then; Abbruch puts it back first.
+            ("P2", after_forms, [*forms, *aids, executable], [canon, record]),
             ("10", after_forms, [*forms, *aids], [canon, record]),
         ]
         for program, actions, present, absent in cases:

@@ -150,5 +150,94 @@ TEST(Updater, FormShowRunsTheCheckThenBringsToFrontAndCollapses) {
     EXPECT_EQ(view.events, (std::vector<std::wstring>{L"ask:?", L"front", L"pump", L"collapse"}));
 }
 
+// Every way a started run ends without completing undoes it first: a failed step, "Abbruch", closing
+// the window, and an error a step raised (before its box, with the window staying open).
+std::vector<std::wstring>* g_events;
+bool g_undoSucceeds;
+bool Undo(StepContext&) {
+    g_events->push_back(L"undo");
+    return g_undoSucceeds;
+}
+const Profile kUndoing{{}, true, nullptr, kChain, &Undo};
+
+struct UndoRun {
+    FakeView view;
+    FakePlatform platform;
+    Updater updater{kUndoing, view, platform};
+    std::optional<int> exitCode;
+    explicit UndoRun(bool undoSucceeds = true) {
+        g_events = &view.events;
+        g_undoSucceeds = undoSucceeds;
+    }
+    template <class F>
+    void Do(F f) {
+        g_ran.clear();
+        try {
+            f();
+        } catch (const ProcessEnded& e) {
+            exitCode = e.code;
+        }
+    }
+    // The last events: what came right before the end.
+    std::vector<std::wstring> Tail(std::size_t n) const {
+        return {view.events.end() - static_cast<std::ptrdiff_t>(n), view.events.end()};
+    }
+};
+
+TEST(Chain, AStartedRunThatDoesNotCompleteIsUndoneBeforeExitCode1) {
+    std::fill(std::begin(g_results), std::end(g_results), 0);
+    g_results[1] = 1;
+    UndoRun failed;
+    failed.Do([&] { failed.updater.BtWeiterClick(); });
+    EXPECT_EQ(failed.exitCode, 1);
+    EXPECT_EQ(failed.Tail(2), (std::vector<std::wstring>{L"undo", L"end:1"}));
+
+    g_results[1] = 0;
+    UndoRun abbruch;
+    abbruch.view.onPump = [&](int pump) {
+        if (pump == 1) abbruch.updater.BtAbbruchClick();
+    };
+    abbruch.Do([&] { abbruch.updater.BtWeiterClick(); });
+    EXPECT_EQ(abbruch.exitCode, 1);
+    EXPECT_EQ(abbruch.Tail(2), (std::vector<std::wstring>{L"undo", L"end:1"}));
+
+    UndoRun completed;
+    completed.Do([&] { completed.updater.BtWeiterClick(); });
+    EXPECT_EQ(completed.exitCode, 0);
+    EXPECT_EQ(std::count(completed.view.events.begin(), completed.view.events.end(), L"undo"), 0);
+}
+
+TEST(Chain, ClosingIsExitCode0OnlyBeforeAnyRunAndIgnoredDuringOne) {
+    std::fill(std::begin(g_results), std::end(g_results), 0);
+    UndoRun waiting;
+    EXPECT_TRUE(waiting.updater.FormCloseQuery());
+    EXPECT_EQ(std::count(waiting.view.events.begin(), waiting.view.events.end(), L"undo"), 0);
+
+    UndoRun during;
+    std::optional<bool> mayClose;
+    during.view.onPump = [&](int pump) {
+        if (pump == 1) mayClose = during.updater.FormCloseQuery();
+    };
+    during.Do([&] { during.updater.BtWeiterClick(); });
+    EXPECT_EQ(mayClose, false);
+    EXPECT_EQ(during.exitCode, 0) << "the run went on to its end";
+
+    g_results[2] = -1;
+    UndoRun afterError;
+    EXPECT_THROW(afterError.updater.BtWeiterClick(), StepError);
+    EXPECT_EQ(afterError.view.events.back(), L"undo") << "undone before the error box";
+    afterError.Do([&] { afterError.updater.FormCloseQuery(); });
+    EXPECT_EQ(afterError.exitCode, 1) << "closing after a failed run is no success";
+}
+
+TEST(Chain, AnErrorWhoseUndoFailsEndsTheProcessInsteadOfWaiting) {
+    std::fill(std::begin(g_results), std::end(g_results), 0);
+    g_results[2] = -1;
+    UndoRun run(false);
+    run.Do([&] { run.updater.BtWeiterClick(); });
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.Tail(2), (std::vector<std::wstring>{L"undo", L"end:1"}));
+}
+
 }  // namespace
 }  // namespace mvn

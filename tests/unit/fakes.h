@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <set>
 #include <string>
@@ -132,6 +133,32 @@ public:
         files[PathKey(to)] = it->second;
         return true;
     }
+    // Written files get their content as it arrives; failWriteAfter makes the n-th Write fail.
+    std::map<std::wstring, std::uint64_t> times;       // by PathKey, set by Finish
+    std::map<std::wstring, std::uint32_t> attributes;  // by PathKey, set by SetAttributes
+    std::optional<int> failWriteAt;                    // the Write of that number (from 0) fails
+    int writes = 0;
+    std::unique_ptr<FileWriter> CreateFileForWriting(const std::wstring& path) override {
+        calls.push_back(L"create:" + path);
+        const std::wstring key = PathKey(path);
+        const std::size_t slash = key.find_last_of(L'\\');
+        if (unwritableFiles.count(key) || dirs.count(key) || slash == std::wstring::npos ||
+            !dirs.count(key.substr(0, slash))) {
+            return nullptr;
+        }
+        files[key].clear();
+        return std::make_unique<Writer>(*this, key);
+    }
+    bool SetAttributes(const std::wstring& path, std::uint32_t a) override {
+        const std::wstring key = PathKey(path);
+        if (!files.count(key) && !dirs.count(key)) return false;
+        attributes[key] = a;
+        return true;
+    }
+    bool DeleteSingleFile(const std::wstring& path) override {
+        calls.push_back(L"delete-file:" + path);
+        return files.erase(PathKey(path)) > 0;
+    }
     std::wstring ReadIniString(const std::wstring& file, const std::wstring& section,
                                const std::wstring& key) override {
         auto f = ini.find(PathKey(file));
@@ -216,6 +243,24 @@ public:
     }
 
 private:
+    class Writer final : public FileWriter {
+    public:
+        Writer(FakePlatform& p, std::wstring key) : p_(p), key_(std::move(key)) {}
+        bool Write(std::span<const std::byte> data) override {
+            if (p_.failWriteAt && p_.writes++ == *p_.failWriteAt) return false;
+            p_.files[key_].append(reinterpret_cast<const char*>(data.data()), data.size());
+            return true;
+        }
+        bool Finish(std::uint64_t t) override {
+            p_.times[key_] = t;
+            return true;
+        }
+
+    private:
+        FakePlatform& p_;
+        std::wstring key_;
+    };
+
     void AddParents(const std::wstring& path) {
         std::wstring key = PathKey(path);
         for (std::size_t slash = key.find_last_of(L'\\'); slash != std::wstring::npos && slash > 2;
@@ -230,6 +275,7 @@ public:
     explicit FakeArchiver(FakePlatform& p) : platform_(p) {}
     bool succeeds = true;
     bool unchanged = true;  // what StillAsWalked answers
+    WalkSnapshot walked;    // what Walked answers
     std::vector<std::wstring> calls;
     bool WriteVerifiedArchive(const std::wstring& archive, const std::wstring& dir,
                               const std::wstring& own) override {
@@ -237,15 +283,19 @@ public:
         platform_.AddFile(archive, "PK");
         return succeeds;
     }
-    const WalkSnapshot& Walked() const override { return walked_; }
+    const WalkSnapshot& Walked() const override { return walked; }
     bool StillAsWalked(const std::wstring& dir) override {
         calls.push_back(L"still-as-walked:" + dir);
         return unchanged;
     }
+    bool restores = true;
+    bool RestoreInstallation(const std::wstring& archive, const std::wstring& dir, Platform&) override {
+        calls.push_back(L"restore:" + archive + L"|" + dir);
+        return restores;
+    }
 
 private:
     FakePlatform& platform_;
-    WalkSnapshot walked_;
 };
 
 }  // namespace mvn::testing

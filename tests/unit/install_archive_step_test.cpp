@@ -150,5 +150,53 @@ TEST(SaveMVNInst, RefusesDirectoriesThatResolveToARoot) {
     }
 }
 
+long Restores(const Fixture& f) {
+    return std::count_if(f.archiver.calls.begin(), f.archiver.calls.end(),
+                         [](const std::wstring& c) { return c.starts_with(L"restore:"); });
+}
+
+// The archive copy the step put into the directory is what the run added; an old installation's own
+// "mvnaltinst.zip" is one of its files and comes back from the archive.
+TEST(RestoreInstallation, PutsBackAfterTheDirectoryWasEmptiedAndRemovesWhatTheRunAdded) {
+    for (const bool heldArchive : {false, true}) {
+        SCOPED_TRACE(heldArchive);
+        Fixture f;
+        if (heldArchive) {
+            f.platform.AddFile(kDir + L"\\mvnaltinst.zip", "older");
+            f.archiver.walked = {{kDir + L"\\mvnaltinst.zip", 0x20, 5, 1}};
+        }
+        EXPECT_TRUE(RestoreInstallation(f.context)) << "nothing to put back before the step";
+        EXPECT_EQ(Restores(f), 0);
+        ASSERT_EQ(SaveMVNInst(f.context), 0);
+        f.view.events.clear();
+        EXPECT_TRUE(RestoreInstallation(f.context));
+        EXPECT_EQ(f.archiver.calls.back(), L"restore:" + kTemp + L"mvnaltinst.zip|" + kDir);
+        EXPECT_EQ(f.platform.HasFile(kDir + L"\\mvnaltinst.zip"), heldArchive);
+        EXPECT_EQ(f.view.events, (std::vector<std::wstring>{L"wait-cursor", L"restore-cursor"}));
+        EXPECT_TRUE(RestoreInstallation(f.context)) << "once only";
+        EXPECT_EQ(Restores(f), 1);
+    }
+}
+
+TEST(RestoreInstallation, AnIncompleteRestoreSaysWhereTheArchiveIsAndKeepsTheCopy) {
+    Fixture f;
+    f.archiver.restores = false;
+    ASSERT_EQ(SaveMVNInst(f.context), 0);
+    EXPECT_FALSE(RestoreInstallation(f.context));
+    EXPECT_EQ(f.view.Only(L"error:"),
+              std::vector<std::wstring>{L"Die vorherige Morvane-Installation konnte nicht vollständig "
+                                        L"wiederhergestellt werden.\nDie Sicherung liegt in:\n" +
+                                        kTemp + L"mvnaltinst.zip"});
+    EXPECT_TRUE(f.platform.HasFile(kDir + L"\\mvnaltinst.zip"));
+}
+
+TEST(RestoreInstallation, NothingToPutBackWhenTheStepDeletedNothing) {
+    Fixture f;
+    f.archiver.succeeds = false;
+    EXPECT_EQ(SaveMVNInst(f.context), 1);
+    EXPECT_TRUE(RestoreInstallation(f.context));
+    EXPECT_EQ(Restores(f), 0);
+}
+
 }  // namespace
 }  // namespace mvn

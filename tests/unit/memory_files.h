@@ -237,6 +237,35 @@ public:
         return true;
     }
 
+    // Platform: writing files back. CREATE_ALWAYS after the read-only, hidden and system attributes
+    // of a file in the way were cleared; the time set on finishing is what the walk reads again.
+    std::unique_ptr<FileWriter> CreateFileForWriting(const std::wstring& path) override {
+        if (!Counted(L"create", path)) return nullptr;
+        Node* node = Existing(path);
+        if (node && (node->directory || node->readers + node->writers > 0 || Held(path))) return nullptr;
+        if (!node && !HasDir(ParentPath(path))) return nullptr;
+        AddFile(path, "", kAttributeArchive);
+        ++nodes_.at(Key(path)).writers;
+        return std::make_unique<FileWriterNode>(*this, Key(path));
+    }
+    bool SetAttributes(const std::wstring& path, std::uint32_t attributes) override {
+        if (!Counted(L"attributes", path)) return false;
+        Node* node = Existing(path);
+        if (!node) return false;
+        node->attributes = (attributes & ~kAttributeDirectory) | (node->directory ? kAttributeDirectory : 0);
+        return true;
+    }
+    bool DeleteSingleFile(const std::wstring& path) override {
+        if (!Counted(L"delete", path)) return false;
+        const Node* node = Existing(path);
+        if (!node || node->directory || Blocks(*node, kAttributeReadOnly) ||
+            node->readers + node->writers > 0 || Held(path)) {
+            return false;
+        }
+        nodes_.erase(Key(path));
+        return true;
+    }
+
     // Platform: the rest answers as an ordinary PC would.
     std::wstring ReadIniString(const std::wstring&, const std::wstring&, const std::wstring&) override {
         return {};
@@ -330,6 +359,34 @@ private:
         MemoryFileSystem& files_;
         std::wstring key_;
         std::size_t position_ = 0;
+        bool open_ = true;
+    };
+
+    class FileWriterNode final : public FileWriter {
+    public:
+        FileWriterNode(MemoryFileSystem& files, std::wstring key) : files_(files), key_(std::move(key)) {}
+        ~FileWriterNode() override {
+            if (open_) files_.Close(key_, true);
+        }
+        bool Write(std::span<const std::byte> data) override {
+            if (!open_ || !files_.Counted(L"write", key_)) return false;
+            Node& node = files_.nodes_.at(key_);
+            node.content.append(reinterpret_cast<const char*>(data.data()), data.size());
+            node.lastWrite = ++files_.clock_;
+            return true;
+        }
+        bool Finish(std::uint64_t lastWrite) override {
+            if (!open_) return false;
+            const bool timed = files_.Counted(L"close", key_);
+            if (timed) files_.nodes_.at(key_).lastWrite = lastWrite;
+            files_.Close(key_, true);
+            open_ = false;
+            return timed;
+        }
+
+    private:
+        MemoryFileSystem& files_;
+        std::wstring key_;
         bool open_ = true;
     };
 
