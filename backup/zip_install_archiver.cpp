@@ -30,10 +30,7 @@ bool HoldsExactly(const ZipVerifyResult& read, const std::vector<zip::EntryRecor
 
 bool ZipInstallArchiver::WriteVerifiedArchive(const std::wstring& archivePath, const std::wstring& installDir,
                                               const std::wstring& ownModulePath) {
-    walked_.clear();
-    if (!WriteArchive(archivePath, installDir, ownModulePath) || !VerifyArchive(archivePath)) return false;
-    walked_ = std::move(seen_);
-    return true;
+    return WriteArchive(archivePath, installDir, ownModulePath) && VerifyArchive(archivePath);
 }
 
 bool ZipInstallArchiver::StillAsWalked(const std::wstring& installDir) {
@@ -52,6 +49,7 @@ bool ZipInstallArchiver::WriteArchive(const std::wstring& archivePath, const std
     lastError_.clear();
     written_.reset();
     seen_.clear();
+    walked_.clear();
     try {
         // The sink must be gone before the archive is read back: it holds the file unshared.
         const std::unique_ptr<Sink> sink = files_.CreateArchive(archivePath);
@@ -93,6 +91,8 @@ bool ZipInstallArchiver::VerifyArchive(const std::wstring& archivePath) {
             lastError_ = "the archive read back is not the one written";
             return false;
         }
+        // What the walk saw counts only once the archive it went into has been proven.
+        if (written_) walked_ = seen_;
         return true;
     } catch (const std::exception& e) {
         lastError_ = e.what();

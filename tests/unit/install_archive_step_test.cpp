@@ -55,8 +55,10 @@ TEST(SaveMVNInst, ADirectoryWithATrailingBackslashIsArchivedAsTheSameDirectory) 
     f.state.CmdLineDir = kDir + L"\\";
     f.platform.AddFile(kDir + L"\\MorvaneStart.ini", "[Setup]");
     EXPECT_EQ(SaveMVNInst(f.context), 0);
-    EXPECT_EQ(f.archiver.calls, std::vector<std::wstring>{kTemp + L"mvnaltinst.zip|" + kDir +
-                                                          L"|C:\\Downloads\\MVNUpdaterP2_10.exe"});
+    EXPECT_EQ(f.archiver.calls, (std::vector<std::wstring>{kTemp + L"mvnaltinst.zip|" + kDir +
+                                                               L"|C:\\Downloads\\MVNUpdaterP2_10.exe",
+                                                           L"still-as-walked:" + kDir}))
+        << "the second walk looks at the directory as archived";
     EXPECT_TRUE(std::count(f.platform.calls.begin(), f.platform.calls.end(), L"delete:" + kDir + L"\\\\*.*"))
         << "the emptying keeps CmdLineDir as given";
     EXPECT_TRUE(f.platform.HasFile(kDir + L"\\MorvaneStart.ini"));

@@ -37,7 +37,7 @@ sys.path.insert(0, str(ROOT / "tests" / "e2e"))
 import harness  # noqa: E402
 
 INSTALL_DIR = r"C:\Bench\Morvane"
-PHASES = ("write", "read-back", "start-ini", "emptying", "copy-back", "other", "rest")
+PHASES = ("write", "read-back", "start-ini", "second-walk", "emptying", "copy-back", "other", "rest")
 CALLS = ("list", "file-open", "file-read", "file-close", "archive-create", "archive-write", "archive-seek",
          "archive-commit", "archive-open", "archive-read")
 NATIVE_MVNZIP = ROOT / "build" / "native-release" / "mvnzip"

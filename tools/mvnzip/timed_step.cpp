@@ -15,7 +15,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-enum PhaseId { kWrite, kReadBack, kStartIni, kEmptying, kCopyBack, kOther, kPhaseCount };
+enum PhaseId { kWrite, kReadBack, kStartIni, kSecondWalk, kEmptying, kCopyBack, kOther, kPhaseCount };
 
 // Which part of the step the calls belong to follows from the two calls that divide it: the
 // archive, after which files are saved, and the deletion, after which they are put back.
@@ -23,7 +23,14 @@ enum class Stage { BeforeArchive, AfterArchive, AfterEmptying };
 
 class Ledger {
 public:
-    Ledger() : phases_{{{"write"}, {"read-back"}, {"start-ini"}, {"emptying"}, {"copy-back"}, {"other"}}} {}
+    Ledger()
+        : phases_{{{"write"},
+                   {"read-back"},
+                   {"start-ini"},
+                   {"second-walk"},
+                   {"emptying"},
+                   {"copy-back"},
+                   {"other"}}} {}
 
     template <typename F>
     auto Timed(PhaseId id, F&& call) {
@@ -67,6 +74,15 @@ public:
         ledger_.stage = Stage::AfterArchive;
         return ok;
     }
+    const WalkSnapshot& Walked() const override { return inner_.Walked(); }
+    bool StillAsWalked(const std::wstring& installDir) override {
+        return ledger_.Timed(kSecondWalk, [&] { return inner_.StillAsWalked(installDir); });
+    }
+    bool RestoreInstallation(const std::wstring& archivePath, const std::wstring& installDir,
+                             Platform& platform) override {
+        return ledger_.Timed(kOther,
+                             [&] { return inner_.RestoreInstallation(archivePath, installDir, platform); });
+    }
 
 private:
     ZipInstallArchiver& inner_;
@@ -88,6 +104,9 @@ public:
     }
     bool CopyFileReplacing(const std::wstring& from, const std::wstring& to) override {
         return ledger_.Timed(ledger_.FilePhase(), [&] { return inner_.CopyFileReplacing(from, to); });
+    }
+    bool MakeReplaceable(const std::wstring& path) override {
+        return ledger_.Timed(ledger_.FilePhase(), [&] { return inner_.MakeReplaceable(path); });
     }
     bool DeleteFiles(const std::wstring& pattern) override {
         const bool ok = ledger_.Timed(kEmptying, [&] { return inner_.DeleteFiles(pattern); });
@@ -128,7 +147,7 @@ public:
     std::optional<ProductVersion> ReadProductVersion(const std::wstring& path) override {
         return Other([&] { return inner_.ReadProductVersion(path); });
     }
-    int CopyFolder(const std::wstring& sourceFolder, const std::wstring& targetFolder) override {
+    ShellResult CopyFolder(const std::wstring& sourceFolder, const std::wstring& targetFolder) override {
         return Other([&] { return inner_.CopyFolder(sourceFolder, targetFolder); });
     }
     std::wstring TempPath() override {
@@ -142,6 +161,27 @@ public:
     }
     DateTimeTexts CurrentDateTimeTexts() override {
         return Other([&] { return inner_.CurrentDateTimeTexts(); });
+    }
+    std::unique_ptr<FileWriter> CreateFileForWriting(const std::wstring& path) override {
+        return Other([&] { return inner_.CreateFileForWriting(path); });
+    }
+    bool SetAttributes(const std::wstring& path, std::uint32_t attributes) override {
+        return Other([&] { return inner_.SetAttributes(path, attributes); });
+    }
+    bool DeleteSingleFile(const std::wstring& path) override {
+        return Other([&] { return inner_.DeleteSingleFile(path); });
+    }
+    std::vector<RunningProcess> RunningProcesses() override {
+        return Other([&] { return inner_.RunningProcesses(); });
+    }
+    std::uint32_t CurrentProcessId() override {
+        return Other([&] { return inner_.CurrentProcessId(); });
+    }
+    std::wstring LongPath(const std::wstring& path) override {
+        return Other([&] { return inner_.LongPath(path); });
+    }
+    int CompareOrdinalIgnoreCase(const std::wstring& a, const std::wstring& b) override {
+        return Other([&] { return inner_.CompareOrdinalIgnoreCase(a, b); });
     }
 
 private:
