@@ -85,8 +85,8 @@ int ArchiveAndEmpty(StepContext& context, const std::wstring& tempDir) {
     // From here on a run that does not complete puts the old installation back.
     // Whether the old installation held an archive of its own is what the walk saw: an existence
     // test that failed would have the restore delete that file of the old installation.
-    const bool heldArchive = WalkSawFile(context.archiver->Walked(), dir + L"\\mvnaltinst.zip");
-    context.state.Emptied = EmptiedInstallDir{dir, archive, !heldArchive};
+    const bool heldArchive = WalkSawFile(context.archiver->Walked(), walkedDir + L"\\mvnaltinst.zip");
+    context.state.Emptied = EmptiedInstallDir{walkedDir, archive, !heldArchive};
     platform.DeleteFiles(dir + L"\\*.*");
 
     int result = 0;
