@@ -99,8 +99,10 @@ static int Walk(const char* dir) {
 #else
         failed = lstat(path, &st) != 0;
 #endif
-        if (!failed && S_ISDIR(st.st_mode)) failed = Walk(path);
-        else if (!failed && S_ISREG(st.st_mode)) failed = OneFile(path);
+        if (!failed && S_ISDIR(st.st_mode))
+            failed = Walk(path);
+        else if (!failed && S_ISREG(st.st_mode))
+            failed = OneFile(path);
         free(path);
     }
     closedir(d);
