@@ -37,6 +37,10 @@ DWORD ChunkOf(std::size_t n) {
     return n < kMaxChunk ? static_cast<DWORD>(n) : kMaxChunk;
 }
 
+std::uint64_t Join(DWORD high, DWORD low) {
+    return static_cast<std::uint64_t>(high) << 32 | low;
+}
+
 bool SeekFile(HANDLE h, std::uint64_t position) {
     LARGE_INTEGER to{};
     to.QuadPart = static_cast<LONGLONG>(position);
