@@ -1,5 +1,6 @@
 #include "backup/install_archive_step.h"
 
+#include <cstddef>
 #include <gtest/gtest.h>
 
 #include "fakes.h"
@@ -152,7 +153,7 @@ TEST(SaveMVNInst, RefusesDirectoriesThatResolveToARoot) {
     }
 }
 
-long Restores(const Fixture& f) {
+std::ptrdiff_t Restores(const Fixture& f) {
     return std::count_if(f.archiver.calls.begin(), f.archiver.calls.end(),
                          [](const std::wstring& c) { return c.starts_with(L"restore:"); });
 }
