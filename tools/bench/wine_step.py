@@ -9,7 +9,7 @@ Windows processes (Wine's process start left out):
   limit.exe     deflate_limit.exe: the Windows zlib over the same bytes behind Wine's reads
   mvnzip.exe    the archive's walk, writer and read-back over the Win32 file port
   step          the real MVNUpdaterP2_10: from the log line before the archive step to its success line
-                (write, read-back, start INI, emptying, copy back), through the e2e driver
+                (write, read-back, start INI, second walk, emptying, copy back), through the e2e driver
   mvnzip.exe --step
                 the same step (SaveMVNInst) over Win32Platform in a console process, each call into
                 the archiver and the platform timed and booked to its phase
