@@ -4,6 +4,7 @@
 
 #include <tlhelp32.h>
 
+#include "platform/growing_text_win.h"
 #include "platform/unique_handle_win.h"
 #include "platform/win32_platform_win.h"
 
@@ -13,24 +14,17 @@ namespace {
 // CreateToolhelp32Snapshot reports failure as INVALID_HANDLE_VALUE and is closed with CloseHandle.
 using UniqueSnapshot = Unique<InvalidHandleIsEmpty<&::CloseHandle>>;
 
-// The limit of a Windows path with the \\?\ prefix, which an image path may carry.
-constexpr std::size_t kLongestPath = 32768;
-
 // PROCESS_QUERY_LIMITED_INFORMATION is granted for far more processes than PROCESS_QUERY_INFORMATION
 // (also for elevated ones of the same user); it is all QueryFullProcessImageNameW needs.
 std::wstring ImagePathOf(DWORD processId) {
     UniqueHandle process(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId));
     if (!process) return {};
-    std::wstring buffer(MAX_PATH, L'\0');
-    for (;;) {
-        DWORD size = static_cast<DWORD>(buffer.size());
-        if (::QueryFullProcessImageNameW(process.get(), 0, buffer.data(), &size)) {
-            buffer.resize(size);
-            return buffer;
-        }
-        if (::GetLastError() != ERROR_INSUFFICIENT_BUFFER || buffer.size() >= kLongestPath) return {};
-        buffer.resize(buffer.size() * 2);
-    }
+    return GrowingText(MAX_PATH, [&](wchar_t* buffer, DWORD size) {
+        DWORD written = size;
+        if (::QueryFullProcessImageNameW(process.get(), 0, buffer, &written)) return written;
+        // Too small a buffer is the one failure worth another try; any other leaves the path unread.
+        return ::GetLastError() == ERROR_INSUFFICIENT_BUFFER ? size : 0;
+    });
 }
 
 }  // namespace
@@ -54,21 +48,15 @@ std::uint32_t Win32Platform::CurrentProcessId() {
 
 std::wstring Win32Platform::LongPath(const std::wstring& path) {
     if (path.empty()) return {};
-    std::wstring buffer(MAX_PATH, L'\0');
-    for (;;) {
-        // Too small a buffer makes the call return the size it needs, terminating NUL included.
-        const DWORD n = ::GetLongPathNameW(path.c_str(), buffer.data(), static_cast<DWORD>(buffer.size()));
-        if (n < buffer.size()) {
-            buffer.resize(n);
-            return buffer;
-        }
-        if (n > kLongestPath) return {};
-        buffer.resize(n);
-    }
+    return GrowingText(MAX_PATH, [&](wchar_t* buffer, DWORD size) {
+        // Too small a buffer makes the call return the size it needs; report it as "did not fit".
+        const DWORD n = ::GetLongPathNameW(path.c_str(), buffer, size);
+        return n >= size ? size : n;
+    });
 }
 
 int Win32Platform::CompareOrdinalIgnoreCase(const std::wstring& a, const std::wstring& b) {
-    // Paths are far below INT_MAX characters; the file system's own limit is kLongestPath.
+    // Paths are far below INT_MAX characters; a Windows path has at most 32 767.
     const int result = ::CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(),
                                               static_cast<int>(b.size()), TRUE);
     return result - CSTR_EQUAL;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/dll_search_win.h"
+#include "platform/growing_text_win.h"
 #include "platform/owner_window_win.h"
 #include "platform/registry_win.h"
 #include "platform/step_error.h"
@@ -62,21 +63,6 @@ ShellResult ShellOperation(UINT function, const std::wstring& from, const std::w
     operation.fFlags = flags;
     const int code = ::SHFileOperationW(&operation);
     return {code, operation.fAnyOperationsAborted != FALSE};
-}
-
-// Runs a Win32 "fill this buffer" call, growing the buffer until the result fits.
-template <class Fill>
-std::wstring GrowingText(DWORD initial, Fill fill) {
-    std::wstring buffer(initial, L'\0');
-    for (;;) {
-        const DWORD written = fill(buffer.data(), static_cast<DWORD>(buffer.size()));
-        if (written + 1 < buffer.size()) {
-            buffer.resize(written);
-            return buffer;
-        }
-        if (buffer.size() >= (1u << 20)) return buffer.substr(0, written);
-        buffer.resize(buffer.size() * 2);
-    }
 }
 
 class Win32FileWriter final : public FileWriter {
