@@ -6,13 +6,13 @@
 
 #include "backup/install_archiver.h"
 #include "backup/zip/archive_files.h"
+#include "platform/path_text.h"
 
 namespace mvn {
 namespace {
 
 bool IsDriveSpec(const std::wstring& dir) {
-    const bool letter =
-        dir.size() >= 2 && ((dir[0] >= L'A' && dir[0] <= L'Z') || (dir[0] >= L'a' && dir[0] <= L'z'));
+    const bool letter = dir.size() >= 2 && IsDriveLetter(dir[0]);
     return letter && dir[1] == L':' && (dir.size() == 2 || (dir.size() == 3 && dir[2] == L'\\'));
 }
 
@@ -23,13 +23,6 @@ bool IsShareRoot(const std::wstring& dir) {
     // \\server, \\server\share: nothing below the share.
     const std::size_t first = rest.find(L'\\');
     return first == std::wstring::npos || rest.find(L'\\', first + 1) == std::wstring::npos;
-}
-
-// "\\?\UNC\server\share" names the share "\\server\share"; "\\?\D:\" and "\\.\D:\" the drive "D:\".
-std::wstring WithoutLongPathPrefix(const std::wstring& dir) {
-    if (dir.starts_with(L"\\\\?\\UNC\\")) return L"\\" + dir.substr(7);
-    if (dir.starts_with(L"\\\\?\\") || dir.starts_with(L"\\\\.\\")) return dir.substr(4);
-    return dir;
 }
 
 // "D:\Apps\Morvane\" (a command line ending in two backslashes) names the same directory as

@@ -1,24 +1,16 @@
 #include "discovery/running_programs.h"
 
 #include "discovery/messages.h"
+#include "platform/path_text.h"
 
 namespace mvn {
 namespace {
-
-bool IsDriveLetter(wchar_t c) {
-    return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z');
-}
 
 // The Win32 spelling of a path, with separators as Windows reads them: "\\?\UNC\server\share" is
 // "\\server\share", "\\?\C:\x" is "C:\x"; a run of backslashes is one separator, except the two
 // that begin a share; trailing backslashes are dropped, so a drive root is left as "C:".
 std::wstring Tidy(const std::wstring& path) {
-    std::wstring rest = path;
-    if (rest.starts_with(L"\\\\?\\UNC\\")) {
-        rest = L"\\" + rest.substr(7);
-    } else if (rest.starts_with(L"\\\\?\\") || rest.starts_with(L"\\\\.\\")) {
-        rest = rest.substr(4);
-    }
+    const std::wstring rest = WithoutLongPathPrefix(path);
     std::wstring tidy;
     tidy.reserve(rest.size());
     for (std::size_t i = 0; i < rest.size(); ++i) {
