@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "backup/zip/archive_files.h"
+#include "fakes.h"
 #include "platform/platform.h"
 
 namespace mvn::testing {
@@ -104,18 +105,8 @@ public:
         return open;
     }
 
-    // Windows treats "a\\b" as "a\b" and ignores ASCII letter case in names.
-    static std::wstring Key(const std::wstring& path) {
-        std::wstring key;
-        for (std::size_t i = 0; i < path.size(); ++i) {
-            wchar_t c = path[i];
-            if (c == L'\\' && !key.empty() && key.back() == L'\\' && i > 1) continue;
-            if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c + 32);
-            key += c;
-        }
-        while (key.size() > 3 && key.back() == L'\\') key.pop_back();
-        return key;
-    }
+    // The same keys as the fake platform's: Windows treats "a\\b" as "a\b" and ignores ASCII case.
+    static std::wstring Key(const std::wstring& path) { return PathKey(path); }
 
     // ArchiveFiles.
     std::optional<std::vector<DirEntry>> List(const std::wstring& pattern) override {
